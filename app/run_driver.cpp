@@ -1,0 +1,76 @@
+// The run: one pass over the migration steps, framed by the run log.
+#include <utility>
+
+#include "app/tf_main.h"
+#include "platform/date_time_format.h"
+
+namespace app {
+namespace {
+
+// Restores state however the scope is left.
+template <class F>
+class ScopeGuard {
+ public:
+  explicit ScopeGuard(F f) : f_(std::move(f)) {}
+  ~ScopeGuard() { f_(); }
+  ScopeGuard(const ScopeGuard&) = delete;
+  ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+ private:
+  F f_;
+};
+
+std::string Now() { return platform::FormatLogTime(platform::Clock::now()); }
+
+}  // namespace
+
+void TfMain::bProcessClick() {
+  // The steps let the window handle its messages; a second press must not start
+  // a run inside the running one.
+  if (run_in_progress_) return;
+  run_in_progress_ = true;
+  last_outcome_ = RunOutcome::kFailed;
+
+  host_.SetCursor(CursorKind::kHourglass);
+  ScopeGuard restore_cursor([this]() noexcept {
+    host_.SetCursor(CursorKind::kDefault);
+    run_in_progress_ = false;
+  });
+
+  const auto start = platform::Clock::now();
+  last_run_log_name_ =
+      start_.program_file.parent_path() / ("MgrQARNETH_" + platform::FormatFileStamp(start) + ".log");
+  RunLog_.Open(last_run_log_name_);
+
+  bool finished = false;
+  {
+    ScopeGuard close_log([this]() noexcept { RunLog_.Close(); });
+    WriteLog(false, "", Caption);
+    WriteLog(true, "", "QARNETH Process Start at: " + Now());
+    RunSteps(finished);
+    WriteLog(true, "", "QARNETH Finish at: " + Now());
+  }
+  last_outcome_ = finished ? RunOutcome::kFinished : RunOutcome::kEndedEarly;
+  if (!AutoRun && finished) host_.ShowMessage("Database migration is finished!");
+}
+
+void TfMain::RunSteps(bool& finished) {
+  ConnectOracle();
+  ConnectSQLServer("master");
+
+  if (!VerifyOnly() && !CreateDatabase()) return;
+
+  ConnectSQLServer(eSQLDatabase.text);
+  CreateUsers();
+  if (MainConnectionsOpen()) {
+    WriteLog(false, "", OracleIdentityLine());
+    WriteLog(false, "", SqlServerIdentityLine());
+  }
+  CreateTables();
+  CopyRows();
+  VerifyCounts();
+  CreateSupportingObjects();
+  finished = true;
+}
+
+}  // namespace app

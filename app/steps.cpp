@@ -1,0 +1,30 @@
+// The migration steps of the window. Each decides by its own check boxes
+// whether it does anything.
+#include "app/tf_main.h"
+
+namespace app {
+
+void TfMain::ConnectOracle() {}
+
+void TfMain::ConnectSQLServer(const std::string&) {}
+
+bool TfMain::CreateDatabase() {
+  if (!cbCreateSQLDatabase.checked) {
+    cbSQLDatabase.checked = false;
+    return false;
+  }
+  return true;
+}
+
+void TfMain::CreateUsers() {}
+void TfMain::CreateTables() {}
+void TfMain::CopyRows() {}
+void TfMain::VerifyCounts() {}
+void TfMain::CreateSupportingObjects() {}
+
+bool TfMain::MainConnectionsOpen() { return false; }
+std::string TfMain::OracleIdentityLine() { return {}; }
+std::string TfMain::SqlServerIdentityLine() { return {}; }
+void TfMain::CloseMainConnections() {}
+
+}  // namespace app

@@ -1,0 +1,139 @@
+// TfMain: the main window of the migrator as a model. It owns every setting of
+// a run (as controls), the settings file, the run log and the operations of the
+// migration steps. The Qt window (ui/) and the headless host show it and feed
+// it events; nothing here knows which one does.
+//
+// Threads: everything runs on the window's thread, except WriteLog, which the
+// copy workers call too (RunLog serialises the entries).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/run_log.h"
+#include "app/ui_host.h"
+
+namespace platform {
+class IniFile;
+}
+
+namespace app {
+
+extern const char* const kApplicationTitle;
+
+// What the program was started as.
+struct ProgramStart {
+  std::filesystem::path program_file;  // the run log and the SQL scripts live beside it
+  std::vector<std::string> params;     // command-line parameters, without the program name
+};
+
+// How the last run ended; the program's exit status for schedulers.
+enum class RunOutcome {
+  kNone,        // no run yet
+  kFinished,    // every step returned
+  kEndedEarly,  // the database step returned false: no error, but the run stopped
+  kFailed,      // an error ended the run
+};
+int ExitStatus(RunOutcome outcome);
+
+class TfMain {
+ public:
+  TfMain(UiHost& host, ProgramStart start);
+  virtual ~TfMain();
+  TfMain(const TfMain&) = delete;
+  TfMain& operator=(const TfMain&) = delete;
+
+  // Window events.
+  void FormCreate();
+  void FormPaint();
+  void FormClose();
+  void bExitClick();
+  void bProcessClick();
+  void cbMigrateTablesCopyRowsClick();
+
+  // Calls an event operation as the application's event loop does: an error that
+  // escapes it is shown in the standard error box and goes no further.
+  void Dispatch(const std::function<void()>& event);
+
+  std::string BuildText() const;
+  void WriteLog(bool Banner, std::string_view Caption, std::string_view Text);
+
+  // False while a run is in progress: the window must not close under it.
+  bool CanClose() const { return !run_in_progress_; }
+  bool RunInProgress() const { return run_in_progress_; }
+  RunOutcome LastOutcome() const { return last_outcome_; }
+  const std::filesystem::path& LastRunLogName() const { return last_run_log_name_; }
+  std::string LastLogEntry() const { return RunLog_.LastLogEntry(); }
+  const std::filesystem::path& ProgramFile() const { return start_.program_file; }
+  UiHost& Host() { return host_; }
+
+  // True when "Verify" is the only step ticked (the database check box and
+  // "Multithreading" do not count).
+  bool VerifyOnly() const;
+
+  // Window.
+  std::string Caption;
+  GroupBox gbORA, gbSQL, gbSQLDatabase, gbSQLUsers, gbTables, gbNavigation;
+
+  // Settings.
+  TextEdit eSQLServer, eSQLDatabase, eSQLUsername, eSQLPassword;
+  TextEdit eORAHost, eORAPort, eORASID;
+  RadioGroup rgORAConnectionType;
+  TextEdit eORAUsername, eORAPassword, eORADatabaseName;
+  CheckBox cbCreateSQLUser, cbCreateSQLUserAll, cbCreateSQLDatabase;
+  TextEdit eSQLUserUsername, eSQLUserPassword;
+  CheckBox cbMigrateTablesCreateTables, cbMigrateTablesCopyRows, cbMultiThread;
+  CheckBox cbMigrateTablesVerify, cbMigrateProgramSQLObjects;
+
+  // Marks.
+  CheckBox cbORAOpen, cbSQLOpen, cbSQLDatabase, cbSQLUser, cbSQLUserAll;
+  CheckBox cbMigrateTablesCreateTablesDone, cbMigrateTablesCopyRowsDone;
+  CheckBox cbMigrateTablesVerifyDone, cbMigrateProgramSQLObjectsDone;
+
+  StatusBar sb;
+  ProgressBar pb, pbDet;
+  Button bProcess, bExit;
+  Label lNortiva;
+
+  // Window fields.
+  std::string IniFileName;
+  std::string DatabaseFolder;
+  bool AutoRun = false;
+  bool FirstPaint = true;
+
+ protected:
+  // The migration steps, in the order a run calls them. Each decides by its own
+  // check boxes whether it does anything.
+  virtual void ConnectOracle();
+  virtual void ConnectSQLServer(const std::string& database);
+  virtual bool CreateDatabase();
+  virtual void CreateUsers();
+  virtual void CreateTables();
+  virtual void CopyRows();
+  virtual void VerifyCounts();
+  virtual void CreateSupportingObjects();
+
+  // The main connections, as the run driver needs them.
+  virtual bool MainConnectionsOpen();
+  virtual std::string OracleIdentityLine();
+  virtual std::string SqlServerIdentityLine();
+  virtual void CloseMainConnections();
+
+ private:
+  void RunSteps(bool& finished);
+
+  UiHost& host_;
+  ProgramStart start_;
+  std::unique_ptr<platform::IniFile> settings_;
+  RunLog RunLog_;
+  bool run_in_progress_ = false;
+  RunOutcome last_outcome_ = RunOutcome::kNone;
+  std::filesystem::path last_run_log_name_;
+};
+
+}  // namespace app
