@@ -6,6 +6,8 @@
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "app/version.h"
+#include "platform/abort.h"
+#include "platform/error_display.h"
 #include "platform/ini_file.h"
 
 namespace app {
@@ -95,9 +97,11 @@ TfMain::TfMain(UiHost& host, ProgramStart start)
       bExit{"bExit", "&Exit"},
       lNortiva{"lNortiva", "Nortiva"},
       host_(host),
-      start_(std::move(start)) {}
+      start_(std::move(start)) {
+  platform::SetErrorDisplay([this](const std::string& message) { host_.ShowError(message); });
+}
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain() { platform::SetErrorDisplay(nullptr); }
 
 std::string TfMain::BuildText() const { return "Build: " + std::to_string(MIGRATOR_BUILD_NUMBER); }
 
@@ -137,6 +141,8 @@ void TfMain::cbMigrateTablesCopyRowsClick() { cbMultiThread.enabled = cbMigrateT
 void TfMain::Dispatch(const std::function<void()>& event) {
   try {
     event();
+  } catch (const platform::EAbort&) {
+    // The silent abort ends the operation without a message.
   } catch (const std::exception& e) {
     host_.ShowError(e.what());
   }
