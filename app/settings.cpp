@@ -40,6 +40,18 @@ const SettingKey kSettingKeys[] = {
     {"Migrate", "MigrateProgramSQLObjects", &TfMain::cbMigrateProgramSQLObjects},
 };
 
+struct DriverKey {
+  const char* key;
+  std::string TfMain::DriverSettings::*value;
+};
+
+const DriverKey kDriverKeys[] = {
+    {"Oracle", &TfMain::DriverSettings::Oracle},
+    {"SQLServer", &TfMain::DriverSettings::SQLServer},
+    {"OracleOdbcDriver", &TfMain::DriverSettings::OracleOdbcDriver},
+    {"SQLServerOdbcDriver", &TfMain::DriverSettings::SQLServerOdbcDriver},
+};
+
 template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
@@ -61,6 +73,7 @@ void LoadSettings(TfMain& form, const platform::IniFile& ini) {
                },
                k.control);
   }
+  for (const auto& k : kDriverKeys) form.Drivers.*k.value = ini.ReadString("Drivers", k.key, form.Drivers.*k.value);
 }
 
 void SaveSettings(const TfMain& form, platform::IniFile& ini) {
@@ -72,6 +85,7 @@ void SaveSettings(const TfMain& form, platform::IniFile& ini) {
                },
                k.control);
   }
+  for (const auto& k : kDriverKeys) ini.WriteString("Drivers", k.key, form.Drivers.*k.value);
 }
 
 }  // namespace app

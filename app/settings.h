@@ -15,7 +15,7 @@ class TfMain;
 // and non-integer Boolean or integer values leave the control as it is.
 void LoadSettings(TfMain& form, const platform::IniFile& ini);
 
-// Writes every key except "DatabaseDir", in table order.
+// Writes every key except "DatabaseDir", in table order, then the [Drivers] keys.
 void SaveSettings(const TfMain& form, platform::IniFile& ini);
 
 }  // namespace app

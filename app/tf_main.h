@@ -100,6 +100,16 @@ class TfMain {
   Button bProcess, bExit;
   Label lNortiva;
 
+  // Which driver reaches each server: the settings file's [Drivers] section.
+  // "odbc" reaches a real server; "embedded" a stand-in instance whose folder is
+  // the "Host" (Oracle) or "Server" (SQL Server) field.
+  struct DriverSettings {
+    std::string Oracle = "odbc";
+    std::string SQLServer = "odbc";
+    std::string OracleOdbcDriver = "Oracle 21 ODBC driver";
+    std::string SQLServerOdbcDriver = "FreeTDS";
+  } Drivers;
+
   // Window fields.
   std::string IniFileName;
   std::string DatabaseFolder;

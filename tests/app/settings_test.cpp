@@ -69,6 +69,12 @@ TEST(Settings, LoadCases) {
        }},
       {"keys in the wrong section are absent", "[Create]\nSQLServer=elsewhere\n[Connect]\n",
        [](const TfMain& f) { EXPECT_EQ(f.eSQLServer.text, "Localhost"); }},
+      {"drivers", "[drivers]\noracle=embedded\nSQLServerOdbcDriver=ODBC Driver 18 for SQL Server\n",
+       [](const TfMain& f) {
+         EXPECT_EQ(f.Drivers.Oracle, "embedded");
+         EXPECT_EQ(f.Drivers.SQLServer, "odbc");
+         EXPECT_EQ(f.Drivers.SQLServerOdbcDriver, "ODBC Driver 18 for SQL Server");
+       }},
       {"DatabaseDir is read", "[Create]\nDatabaseDir=/var/opt/mssql/data\n",
        [](const TfMain& f) { EXPECT_EQ(f.DatabaseFolder, "/var/opt/mssql/data"); }},
   };
@@ -120,7 +126,13 @@ TEST(Settings, CloseWritesEveryKeyButDatabaseDirInTableOrder) {
             "MigrateTablesCopyRows=1\n"
             "MigrateTablesCopyRowsMultiThread=0\n"
             "MigrateTablesVerify=1\n"
-            "MigrateProgramSQLObjects=1\n");
+            "MigrateProgramSQLObjects=1\n"
+            "\n"
+            "[Drivers]\n"
+            "Oracle=odbc\n"
+            "SQLServer=odbc\n"
+            "OracleOdbcDriver=Oracle 21 ODBC driver\n"
+            "SQLServerOdbcDriver=FreeTDS\n");
 }
 
 TEST(Settings, HandEditedDatabaseDirAndCommentsSurviveAClose) {
