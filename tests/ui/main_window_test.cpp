@@ -71,6 +71,7 @@ struct BoxSeen {
   QMessageBox::Icon icon;
   QString title;
   QString text;
+  bool hourglass;  // an override cursor was up while the box waited
 };
 
 // Dismisses every message box that comes up, as an operator pressing OK would,
@@ -80,7 +81,7 @@ class MessageBoxWatcher {
   MessageBoxWatcher() {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        seen_.push_back({box->icon(), box->windowTitle(), box->text()});
+        seen_.push_back({box->icon(), box->windowTitle(), box->text(), QApplication::overrideCursor() != nullptr});
         box->accept();
       }
     });
@@ -148,29 +149,31 @@ TEST_F(WindowTest, ShowsEveryControlWithItsDefault) {
   EXPECT_EQ(window_->font().pointSize(), 8);
 
   struct EditCase {
+    const char* group;
     const char* name;
     const char* label;
     const char* text;
     const char* shown;  // what the edit displays: masked edits echo "*"
   };
   const EditCase edits[] = {
-      {"eORAHost", "Host", "Localhost", "Localhost"},
-      {"eORAPort", "Port", "1521", "1521"},
-      {"eORASID", "SID", "ORCL", "ORCL"},
-      {"eORAUsername", "Username", "sys", "sys"},
-      {"eORAPassword", "Password", "Fenwirk", "*******"},
-      {"eORADatabaseName", "Schema", "Nortiva55", "Nortiva55"},
-      {"eSQLServer", "Server", "Localhost", "Localhost"},
-      {"eSQLUsername", "Username", "AD", "AD"},
-      {"eSQLPassword", "Password", "", ""},
-      {"eSQLDatabase", "Database", "Nortiva55", "Nortiva55"},
-      {"eSQLUserUsername", "Username", "AD", "AD"},
-      {"eSQLUserPassword", "Password", "", ""},
+      {"gbORA", "eORAHost", "Host", "Localhost", "Localhost"},
+      {"gbORA", "eORAPort", "Port", "1521", "1521"},
+      {"gbORA", "eORASID", "SID", "ORCL", "ORCL"},
+      {"gbORA", "eORAUsername", "Username", "sys", "sys"},
+      {"gbORA", "eORAPassword", "Password", "Fenwirk", "*******"},
+      {"gbORA", "eORADatabaseName", "Schema", "Nortiva55", "Nortiva55"},
+      {"gbSQL", "eSQLServer", "Server", "Localhost", "Localhost"},
+      {"gbSQL", "eSQLUsername", "Username", "AD", "AD"},
+      {"gbSQL", "eSQLPassword", "Password", "", ""},
+      {"gbSQLDatabase", "eSQLDatabase", "Database", "Nortiva55", "Nortiva55"},
+      {"gbSQLUsers", "eSQLUserUsername", "Username", "AD", "AD"},
+      {"gbSQLUsers", "eSQLUserPassword", "Password", "", ""},
   };
   for (const EditCase& c : edits) {
     SCOPED_TRACE(c.name);
     auto* edit = Find<QLineEdit>(c.name);
     ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->parentWidget()->objectName(), c.group);
     EXPECT_EQ(edit->text(), c.text);
     EXPECT_EQ(edit->displayText(), c.shown);
     EXPECT_TRUE(edit->isVisible());
@@ -186,40 +189,67 @@ TEST_F(WindowTest, ShowsEveryControlWithItsDefault) {
   EXPECT_EQ(password->displayText(), "******");
 
   struct CheckCase {
+    const char* group;
     const char* name;
     const char* caption;
     bool checked;
   };
   const CheckCase checks[] = {
-      {"cbCreateSQLDatabase", "", true},
-      {"cbCreateSQLUser", "", true},
-      {"cbCreateSQLUserAll", "Create all users from database", true},
-      {"cbMigrateTablesCreateTables", "Create Tables", true},
-      {"cbMigrateTablesCopyRows", "Copy Rows", true},
-      {"cbMultiThread", "Multithreading", true},
-      {"cbMigrateTablesVerify", "Verify", true},
-      {"cbMigrateProgramSQLObjects", "Supporting Objects", true},
-      {"cbORAOpen", "Open", false},
-      {"cbSQLOpen", "Open", false},
-      {"cbSQLDatabase", "Done", false},
-      {"cbSQLUser", "Done", false},
-      {"cbSQLUserAll", "Done", false},
-      {"cbMigrateTablesCreateTablesDone", "Done", false},
-      {"cbMigrateTablesCopyRowsDone", "Done", false},
-      {"cbMigrateTablesVerifyDone", "Done", false},
-      {"cbMigrateProgramSQLObjectsDone", "Done", false},
+      {"gbSQLDatabase", "cbCreateSQLDatabase", "", true},
+      {"gbSQLUsers", "cbCreateSQLUser", "", true},
+      {"gbSQLUsers", "cbCreateSQLUserAll", "Create all users from database", true},
+      {"gbTables", "cbMigrateTablesCreateTables", "Create Tables", true},
+      {"gbTables", "cbMigrateTablesCopyRows", "Copy Rows", true},
+      {"gbTables", "cbMultiThread", "Multithreading", true},
+      {"gbTables", "cbMigrateTablesVerify", "Verify", true},
+      {"gbTables", "cbMigrateProgramSQLObjects", "Supporting Objects", true},
+      {"gbORA", "cbORAOpen", "Open", false},
+      {"gbSQL", "cbSQLOpen", "Open", false},
+      {"gbSQLDatabase", "cbSQLDatabase", "Done", false},
+      {"gbSQLUsers", "cbSQLUser", "Done", false},
+      {"gbSQLUsers", "cbSQLUserAll", "Done", false},
+      {"gbTables", "cbMigrateTablesCreateTablesDone", "Done", false},
+      {"gbTables", "cbMigrateTablesCopyRowsDone", "Done", false},
+      {"gbTables", "cbMigrateTablesVerifyDone", "Done", false},
+      {"gbTables", "cbMigrateProgramSQLObjectsDone", "Done", false},
   };
   for (const CheckCase& c : checks) {
     SCOPED_TRACE(c.name);
     auto* box = Find<QCheckBox>(c.name);
     ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget()->objectName(), c.group);
     EXPECT_EQ(box->text(), c.caption);
     EXPECT_EQ(box->isChecked(), c.checked);
     EXPECT_TRUE(box->isVisible());
   }
 
+  // Pairs that sit side by side on one row, the first left of the second.
+  const char* const beside[][2] = {
+      {"eORAHost", "cbORAOpen"},
+      {"eSQLServer", "cbSQLOpen"},
+      {"cbCreateSQLDatabase", "eSQLDatabase"},
+      {"eSQLDatabase", "cbSQLDatabase"},
+      {"cbCreateSQLUser", "eSQLUserUsername"},
+      {"eSQLUserUsername", "cbSQLUser"},
+      {"cbCreateSQLUserAll", "cbSQLUserAll"},
+      {"cbMigrateTablesCreateTables", "cbMigrateTablesCreateTablesDone"},
+      {"cbMigrateTablesCopyRows", "cbMultiThread"},
+      {"cbMultiThread", "cbMigrateTablesCopyRowsDone"},
+      {"cbMigrateTablesVerify", "cbMigrateTablesVerifyDone"},
+      {"cbMigrateProgramSQLObjects", "cbMigrateProgramSQLObjectsDone"},
+  };
+  for (const auto& [left_name, right_name] : beside) {
+    SCOPED_TRACE(std::string(left_name) + " | " + right_name);
+    const QRect left(Find(left_name)->mapTo(window_.get(), QPoint()), Find(left_name)->size());
+    const QRect right(Find(right_name)->mapTo(window_.get(), QPoint()), Find(right_name)->size());
+    EXPECT_LE(left.right(), right.left());
+    EXPECT_LT(right.top(), left.bottom());
+    EXPECT_LT(left.top(), right.bottom());
+  }
+
   auto* connection_type = Find<QGroupBox>("rgORAConnectionType");
   ASSERT_NE(connection_type, nullptr);
+  EXPECT_EQ(connection_type->parentWidget()->objectName(), "gbORA");
   EXPECT_EQ(connection_type->title(), "Connection Type");
   const auto items = connection_type->findChildren<QRadioButton*>();
   ASSERT_EQ(items.size(), 2);
@@ -384,6 +414,7 @@ TEST_F(WindowTest, ProcessRunsTheRunAndShowsTheFinishedMessage) {
   EXPECT_EQ(boxes.Seen()[0].icon, QMessageBox::Information);
   EXPECT_EQ(boxes.Seen()[0].title, QString::fromUtf8(app::kApplicationTitle));
   EXPECT_EQ(boxes.Seen()[0].text, "Database migration is finished!");
+  EXPECT_FALSE(boxes.Seen()[0].hourglass);
   EXPECT_EQ(form_->LastRunLogName().parent_path(), dir_.path());
   EXPECT_TRUE(std::filesystem::exists(form_->LastRunLogName()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -464,8 +495,10 @@ TEST_F(WindowTest, RunInProgressRefusesACloseAndASecondProcess) {
   window_->show();
   bool closed_during_run = true;
   bool exit_enabled_during_run = true;
+  Qt::CursorShape cursor_during_run = Qt::ArrowCursor;
   form_->during_copy = [&] {
     host_.ProcessMessages();
+    if (const QCursor* cursor = QApplication::overrideCursor()) cursor_during_run = cursor->shape();
     exit_enabled_during_run = Find("bExit")->isEnabled();
     ClickProcess();
     host_.Close();  // what "&Exit" asks for
@@ -476,6 +509,7 @@ TEST_F(WindowTest, RunInProgressRefusesACloseAndASecondProcess) {
 
   EXPECT_FALSE(closed_during_run);
   EXPECT_FALSE(exit_enabled_during_run);
+  EXPECT_EQ(cursor_during_run, Qt::WaitCursor);
   EXPECT_EQ(form_->copy_calls, 1);
   EXPECT_EQ(boxes.Seen().size(), 1u);
   EXPECT_TRUE(window_->isVisible());
