@@ -118,6 +118,8 @@ void TfMain::FormCreate() {
 
   settings_ = std::make_unique<platform::IniFile>(IniFileName);
   LoadSettings(*this, *settings_);
+  // Show "Multithreading" disabled when the loaded settings leave "Copy Rows" clear.
+  cbMigrateTablesCopyRowsClick();
 }
 
 void TfMain::FormPaint() {

@@ -150,7 +150,9 @@ TEST(Settings, HandEditedDatabaseDirAndCommentsSurviveAClose) {
 
 TEST(Settings, CopyRowsEnablesMultithreading) {
   TempDir dir;
+  WriteFile(dir / "migrator.ini", "[Migrate]\nMigrateTablesCopyRows=0\n");
   Window w(dir);
+  EXPECT_FALSE(w.form.cbMultiThread.enabled);
   w.form.cbMigrateTablesCopyRows.checked = false;
   w.form.cbMigrateTablesCopyRowsClick();
   EXPECT_FALSE(w.form.cbMultiThread.enabled);
