@@ -1,0 +1,7 @@
+#include "dac/ms_query.h"
+
+namespace dac {
+
+MSQuery::~MSQuery() = default;
+
+}  // namespace dac
