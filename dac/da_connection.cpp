@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "dac/field.h"
 #include "platform/abort.h"
 
 namespace dac {

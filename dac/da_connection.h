@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "dac/database_error.h"
 #include "dac/driver.h"
 
 namespace dac {

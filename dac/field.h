@@ -15,23 +15,15 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 
+#include "dac/database_error.h"
 #include "dac/driver.h"
 #include "dac/value.h"
 
 namespace dac {
 
 class DataSet;
-
-// A dataset refused an operation on its data: a field that does not exist, a
-// required field left empty, a value that does not fit its field. Server
-// refusals are DriverErrors; both reach a dataset's error events.
-class DatabaseError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 enum class FieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
 

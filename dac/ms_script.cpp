@@ -1,6 +1,5 @@
 #include "dac/ms_script.h"
 
-#include "dac/field.h"
 #include "dac/script_batches.h"
 #include "platform/error_display.h"
 #include "platform/text.h"
