@@ -116,10 +116,13 @@ class FakeConnection : public Connection {
   std::int64_t CountRows(const std::string& sql, const std::vector<Value>& params) override {
     ++server_.count_calls;
     std::vector<Row> rows;
+    const std::size_t fetches = server_.fetch_sizes.size();
     auto cursor = Query(sql, params);
     while (cursor->Fetch(rows, 1000)) {
     }
+    // The count is not traffic of the query's own fetching.
     server_.queries.pop_back();
+    server_.fetch_sizes.resize(fetches);
     return static_cast<std::int64_t>(rows.size());
   }
   InsertResult InsertRows(const std::string& table_name, const std::vector<std::string>& columns,
