@@ -561,7 +561,8 @@ void DataSet::InternalPost() {
   const bool inserting = state_ == DataSetState::dsInsert;
   Record record;
   if (cached_updates_) {
-    record = edit_;
+    // Nothing can fail after this point but memory; the copy is not needed.
+    record = std::move(edit_);
     if (!inserting && record.status == UpdateStatus::usUnmodified) record.status = UpdateStatus::usModified;
     if (record.sequence == 0) record.sequence = next_sequence_++;
   } else {

@@ -42,7 +42,10 @@ class SqlDataSet : public DataSet, private ConnectionClient {
     bool TrimFixedChar = true;   // drop trailing blanks of fetched char values
     bool TrimVarChar = false;    // drop trailing blanks of fetched varchar values
     bool StrictUpdate = true;    // an update or delete must touch exactly one row
-    bool RequiredFields = true;  // NOT NULL columns make required fields
+    // NOT NULL columns make required fields, checked at Post. Off unless
+    // asked for: the seam does not tell whether such a column has a default
+    // that the server would fill in, so by default the server judges.
+    bool RequiredFields = false;
     bool UpdateAllFields = false;
     bool ReturnParams = false;
   };

@@ -189,6 +189,7 @@ TEST_F(MSQueryTest, RefusedPostFollowsThePostErrorAction) {
 }
 
 TEST_F(MSQueryTest, RequiredFieldLeftEmptyFailsThePostThroughPostError) {
+  query.Options.RequiredFields = true;
   OpenTarget();
   std::string message;
   query.OnPostError = [&](DataSet&, const std::exception& e, DataAction& action) {
