@@ -14,6 +14,8 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,5 +90,19 @@ class SqlServerInstance {
   std::filesystem::path dir_;
   SqliteDb master_;
 };
+
+// The lock that serialises writers to one database file within this process,
+// so that connections of several threads take turns without SQLite's
+// sleep-and-retry. Taken around one call's own transaction, never across calls.
+std::shared_ptr<std::mutex> DatabaseWriteGate(const std::filesystem::path& file);
+
+// The client's declared type of a column of the instance's own catalogue
+// tables (behind the sys views), or nothing for any other column.
+std::optional<std::string> CatalogueColumnType(const std::string& table, const std::string& column);
+
+// The SQL that makes an empty database file ready for the instance: the
+// catalogue of its tables and their declared column types, and the views
+// over it.
+const char* DatabaseCatalogueSql();
 
 }  // namespace embedded

@@ -1,0 +1,134 @@
+#include "drivers/embedded/sqlserver_table_writer.h"
+
+#include <sqlite3.h>
+
+#include "drivers/embedded/sql_lexer.h"
+#include "drivers/embedded/sqlserver_errors.h"
+#include "drivers/embedded/sqlserver_result.h"
+#include "platform/text.h"
+
+namespace embedded::sqlserver {
+namespace {
+
+// The value of a default definition such as "(0)", "('')" or "(getdate())".
+dac::Value EvaluateDefault(Session& session, const std::string& definition) {
+  const std::string text = "select " + definition;
+  const auto tokens = Tokenize(text);
+  auto result = OpenResult(session, session.Translate(tokens, 0, tokens.size() - 1), {});
+  dac::Row row;
+  result->Next(row);
+  return row.empty() ? dac::Value() : row[0];
+}
+
+}  // namespace
+
+TableWriter::TableWriter(Session& session, TableDefinition table, const std::vector<std::string>& columns)
+    : session_(session), table_(std::move(table)) {
+  for (const auto& name : columns) {
+    const TableColumn* c = table_.Find(name);
+    if (!c) throw InvalidColumnName(name);
+    if (c->identity) {
+      if (!session_.IdentityInsertOn(table_)) throw IdentityInsertOff(table_.name);
+      explicit_identity_ = c;
+      explicit_identity_index_ = given_.size();
+    }
+    given_.push_back(c);
+  }
+  std::string names, marks;
+  auto add = [&](const TableColumn& c) {
+    names += (names.empty() ? "" : ", ") + QuoteSqliteName(c.name);
+    marks += marks.empty() ? "?" : ", ?";
+  };
+  for (const auto* c : given_) add(*c);
+  for (const auto& c : table_.columns) {
+    bool listed = false;
+    for (const auto* g : given_) listed = listed || g == &c;
+    if (listed) continue;
+    if (c.identity) {
+      identity_ = &c;
+      add(c);
+    } else if (c.default_definition) {
+      filled_.push_back(&c);
+      add(c);
+    } else if (!c.nullable && !missing_not_null_) {
+      missing_not_null_ = &c;
+    }
+  }
+  const std::string sql = names.empty() ? "INSERT INTO " + table_.SqliteRef() + " DEFAULT VALUES"
+                                        : "INSERT INTO " + table_.SqliteRef() + " (" + names + ") VALUES (" + marks + ")";
+  try {
+    insert_.emplace(session_.Db().Prepare(sql));
+  } catch (const SqliteError& e) {
+    throw FromSqlite(e);
+  }
+}
+
+void TableWriter::Start() {
+  fill_values_.clear();
+  for (const auto* c : filled_) fill_values_.push_back(c->type.ToStored(EvaluateDefault(session_, *c->default_definition)));
+  last_identity_.reset();
+  identity_moved_ = false;
+  const TableColumn* id = identity_ ? identity_ : explicit_identity_;
+  if (!id) return;
+  auto st = session_.Db().Prepare("SELECT identity_last FROM " + table_.schema +
+                                  ".__tsql_columns WHERE object_id = ? AND column_id = ?");
+  st.BindAll({dac::Value(table_.object_id), dac::Value(id->column_id)});
+  if (st.Step() && !st.ColumnIsNull(0)) last_identity_ = st.ColumnInt(0);
+}
+
+void TableWriter::Insert(const dac::Row& values) {
+  if (values.size() != given_.size()) throw ValueCountMismatch();
+  if (missing_not_null_) throw NullNotAllowed(missing_not_null_->name, table_.ThreePartName());
+  SqliteStatement& st = *insert_;
+  int index = 1;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const TableColumn& c = *given_[k];
+    if (values[k].IsNull() && !c.nullable) throw NullNotAllowed(c.name, table_.ThreePartName());
+    st.Bind(index++, c.type.ToStored(values[k]));
+  }
+  std::optional<std::int64_t> drawn;
+  if (identity_) {
+    drawn = last_identity_ ? *last_identity_ + identity_->identity_increment : identity_->identity_seed;
+    st.Bind(index++, dac::Value(*drawn));
+  }
+  for (const auto& v : fill_values_) st.Bind(index++, v);
+  try {
+    st.Step();
+    st.Reset();
+  } catch (const SqliteError& e) {
+    st.Reset();
+    if (e.Code() == SQLITE_CONSTRAINT_NOTNULL) {
+      const std::string message = e.what();
+      const auto dot = message.rfind('.');
+      throw NullNotAllowed(dot == std::string::npos ? message : message.substr(dot + 1), table_.ThreePartName());
+    }
+    throw FromSqlite(e);
+  }
+  if (drawn) {
+    last_identity_ = drawn;
+    identity_moved_ = true;
+    session_.SetLastIdentity(*drawn);
+  } else if (explicit_identity_) {
+    // An explicit value beyond the counter moves it, as on a server.
+    const auto& v = values[explicit_identity_index_];
+    const dac::Value stored = explicit_identity_->type.ToStored(v);
+    if (stored.Kind() == dac::ValueKind::kInteger &&
+        (!last_identity_ || (explicit_identity_->identity_increment > 0 ? stored.AsInteger() > *last_identity_
+                                                                         : stored.AsInteger() < *last_identity_))) {
+      last_identity_ = stored.AsInteger();
+      identity_moved_ = true;
+    }
+  }
+}
+
+void TableWriter::Finish() {
+  if (!identity_moved_) return;
+  const TableColumn* id = identity_ ? identity_ : explicit_identity_;
+  auto st = session_.Db().Prepare("UPDATE " + table_.schema +
+                                  ".__tsql_columns SET identity_last = ? WHERE object_id = ? AND column_id = ?");
+  st.BindAll({dac::Value(*last_identity_), dac::Value(table_.object_id), dac::Value(id->column_id)});
+  st.Step();
+  identity_moved_ = false;
+}
+
+}  // namespace embedded::sqlserver
