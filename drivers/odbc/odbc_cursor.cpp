@@ -160,19 +160,25 @@ class OdbcCursor final : public dac::Cursor {
     if (count == 0) Close();
   }
 
-  // Binds every column to row arrays of `capacity` rows, once.
+  // Binds every column to row arrays of as many rows as asked for (within the
+  // memory bound); binds again, larger, when a later Fetch asks for more.
   void BindBlocks(std::size_t max_rows) {
     std::size_t row_bytes = sizeof(SQLUSMALLINT);
     for (const ColumnPlan& p : plans_) row_bytes += p.buffer_bytes + sizeof(SQLLEN);
-    capacity_ = std::clamp<std::size_t>(kMaxBlockBytes / row_bytes, 1, max_rows);
+    const std::size_t wanted = std::clamp<std::size_t>(kMaxBlockBytes / row_bytes, 1, max_rows);
+    if (wanted <= capacity_) return;
+    const bool first = capacity_ == 0;
+    capacity_ = wanted;
     buffers_.resize(plans_.size());
     lengths_.resize(plans_.size());
     row_status_.assign(capacity_, SQL_ROW_NOROW);
-    Check(SQLSetStmtAttr(statement_.Get(), SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
-          statement_, sql_);
-    SetArraySize(capacity_);
+    if (first) {
+      Check(SQLSetStmtAttr(statement_.Get(), SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                           0),
+            statement_, sql_);
+      Check(SQLSetStmtAttr(statement_.Get(), SQL_ATTR_ROWS_FETCHED_PTR, &rows_fetched_, 0), statement_, sql_);
+    }
     Check(SQLSetStmtAttr(statement_.Get(), SQL_ATTR_ROW_STATUS_PTR, row_status_.data(), 0), statement_, sql_);
-    Check(SQLSetStmtAttr(statement_.Get(), SQL_ATTR_ROWS_FETCHED_PTR, &rows_fetched_, 0), statement_, sql_);
     for (std::size_t c = 0; c < plans_.size(); ++c) {
       buffers_[c].assign(capacity_ * plans_[c].buffer_bytes, 0);
       lengths_[c].assign(capacity_, 0);
@@ -190,7 +196,7 @@ class OdbcCursor final : public dac::Cursor {
   }
 
   void FetchBlocks(std::vector<dac::Row>& rows, std::size_t max_rows) {
-    if (capacity_ == 0) BindBlocks(max_rows);
+    BindBlocks(max_rows);
     std::size_t appended = 0;
     while (!done_ && appended < max_rows) {
       SetArraySize(std::min(capacity_, max_rows - appended));
@@ -291,7 +297,7 @@ class OdbcCursor final : public dac::Cursor {
   bool blocks_ = true;
   bool done_ = false;
 
-  std::size_t capacity_ = 0;    // rows the arrays hold; 0 until bound
+  std::size_t capacity_ = 0;    // rows the arrays hold; 0 until first bound
   std::size_t array_size_ = 1;  // SQL_ATTR_ROW_ARRAY_SIZE as last set
   std::vector<std::vector<unsigned char>> buffers_;
   std::vector<std::vector<SQLLEN>> lengths_;
