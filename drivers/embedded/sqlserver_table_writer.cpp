@@ -20,7 +20,33 @@ dac::Value EvaluateDefault(Session& session, const std::string& definition) {
   return row.empty() ? dac::Value() : row[0];
 }
 
+[[noreturn]] void Fail(sqlite3* db) { throw SqliteError(sqlite3_errmsg(db), sqlite3_extended_errcode(db)); }
+
+// Binds a value in its stored form; texts and blobs stay where they are until the step.
+void BindStored(sqlite3* db, sqlite3_stmt* s, int index, const dac::Value& v) {
+  int rc = SQLITE_OK;
+  switch (v.Kind()) {
+    case dac::ValueKind::kNull: rc = sqlite3_bind_null(s, index); break;
+    case dac::ValueKind::kBoolean: rc = sqlite3_bind_int64(s, index, v.AsBoolean() ? 1 : 0); break;
+    case dac::ValueKind::kInteger: rc = sqlite3_bind_int64(s, index, v.AsInteger()); break;
+    case dac::ValueKind::kDouble: rc = sqlite3_bind_double(s, index, v.AsDouble()); break;
+    case dac::ValueKind::kText:
+      rc = sqlite3_bind_text64(s, index, v.AsText().data(), v.AsText().size(), SQLITE_STATIC, SQLITE_UTF8);
+      break;
+    case dac::ValueKind::kBytes:
+      rc = sqlite3_bind_blob64(s, index, v.AsBytes().data(), v.AsBytes().size(), SQLITE_STATIC);
+      break;
+    default: {
+      const std::string text = v.ToText();
+      rc = sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+  }
+  if (rc != SQLITE_OK) Fail(db);
+}
+
 }  // namespace
+
+void TableWriter::Finalizer::operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
 
 TableWriter::TableWriter(Session& session, TableDefinition table, const std::vector<std::string>& columns)
     : session_(session), table_(std::move(table)) {
@@ -56,11 +82,12 @@ TableWriter::TableWriter(Session& session, TableDefinition table, const std::vec
   }
   const std::string sql = names.empty() ? "INSERT INTO " + table_.SqliteRef() + " DEFAULT VALUES"
                                         : "INSERT INTO " + table_.SqliteRef() + " (" + names + ") VALUES (" + marks + ")";
-  try {
-    insert_.emplace(session_.Db().Prepare(sql));
-  } catch (const SqliteError& e) {
-    throw FromSqlite(e);
-  }
+  sqlite3* db = session_.Db().Handle();
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
+  insert_.reset(raw);
+  if (rc != SQLITE_OK) throw FromSqlite(SqliteError(sqlite3_errmsg(db), sqlite3_extended_errcode(db)));
+  stored_.resize(given_.size() + (identity_ ? 1 : 0) + filled_.size());
 }
 
 void TableWriter::Start() {
@@ -79,24 +106,25 @@ void TableWriter::Start() {
 void TableWriter::Insert(const dac::Row& values) {
   if (values.size() != given_.size()) throw ValueCountMismatch();
   if (missing_not_null_) throw NullNotAllowed(missing_not_null_->name, table_.ThreePartName());
-  SqliteStatement& st = *insert_;
-  int index = 1;
+  sqlite3* db = session_.Db().Handle();
+  sqlite3_stmt* st = insert_.get();
+  std::size_t index = 0;
   for (std::size_t k = 0; k < values.size(); ++k) {
     const TableColumn& c = *given_[k];
     if (values[k].IsNull() && !c.nullable) throw NullNotAllowed(c.name, table_.ThreePartName());
-    st.Bind(index++, c.type.ToStored(values[k]));
+    stored_[index++] = c.type.ToStored(values[k]);
   }
   std::optional<std::int64_t> drawn;
   if (identity_) {
     drawn = last_identity_ ? *last_identity_ + identity_->identity_increment : identity_->identity_seed;
-    st.Bind(index++, dac::Value(*drawn));
+    stored_[index++] = dac::Value(*drawn);
   }
-  for (const auto& v : fill_values_) st.Bind(index++, v);
-  try {
-    st.Step();
-    st.Reset();
-  } catch (const SqliteError& e) {
-    st.Reset();
+  for (const auto& v : fill_values_) stored_[index++] = v;
+  for (std::size_t k = 0; k < stored_.size(); ++k) BindStored(db, st, static_cast<int>(k + 1), stored_[k]);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_DONE) {
+    const SqliteError e(sqlite3_errmsg(db), sqlite3_extended_errcode(db));
     if (e.Code() == SQLITE_CONSTRAINT_NOTNULL) {
       const std::string message = e.what();
       const auto dot = message.rfind('.');

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "dac/driver.h"
 #include "drivers/embedded/sqlite_db.h"
 #include "drivers/embedded/sqlserver_session.h"
+
+struct sqlite3_stmt;
 
 namespace embedded::sqlserver {
 
@@ -55,7 +58,13 @@ class TableWriter {
   const TableColumn* missing_not_null_ = nullptr;  // left out, no default, NULL refused
   std::optional<std::int64_t> last_identity_;
   bool identity_moved_ = false;
-  std::optional<SqliteStatement> insert_;
+  // The insert binds the converted values in place (no copy per value), so
+  // they are kept here until the row has gone in.
+  struct Finalizer {
+    void operator()(sqlite3_stmt* s) const noexcept;
+  };
+  std::unique_ptr<sqlite3_stmt, Finalizer> insert_;
+  std::vector<dac::Value> stored_;
 };
 
 }  // namespace embedded::sqlserver

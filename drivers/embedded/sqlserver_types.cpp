@@ -296,12 +296,14 @@ dac::Value StoreExact(const SqlType& t, const dac::Value& v) {
     throw ErrorConverting("varchar", t.Name());
   }
   const dac::Decimal scaled = WithScale(*d, t.scale);
-  bool overflow = scaled.IntegerDigits() > t.precision - t.scale;
-  if (t.base == BaseType::kMoney) {
+  const int digits = scaled.IntegerDigits();
+  bool overflow = digits > t.precision - t.scale;
+  // Only values with as many digits as the limits need the exact comparison.
+  if (t.base == BaseType::kMoney && digits >= 15) {
     static const dac::Decimal kMax = *dac::Decimal::Parse("922337203685477.5807");
     static const dac::Decimal kMin = *dac::Decimal::Parse("-922337203685477.5808");
     overflow = dac::Decimal::Compare(scaled, kMax) > 0 || dac::Decimal::Compare(scaled, kMin) < 0;
-  } else if (t.base == BaseType::kSmallmoney) {
+  } else if (t.base == BaseType::kSmallmoney && digits >= 6) {
     static const dac::Decimal kMax = *dac::Decimal::Parse("214748.3647");
     static const dac::Decimal kMin = *dac::Decimal::Parse("-214748.3648");
     overflow = dac::Decimal::Compare(scaled, kMax) > 0 || dac::Decimal::Compare(scaled, kMin) < 0;
@@ -356,6 +358,37 @@ dac::Value StoreBinary(const SqlType& t, const dac::Value& v) {
   return dac::Value(std::move(b));
 }
 
+// DateTime::ToString's form, written without printf: this runs once per
+// date-time value of every row a copy inserts.
+std::string DateTimeText(const dac::DateTime& d) {
+  char buf[32];
+  auto put = [&](int pos, int value, int width) {
+    for (int k = width - 1; k >= 0; --k) {
+      buf[pos + k] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+  };
+  put(0, d.year, 4);
+  buf[4] = '-';
+  put(5, d.month, 2);
+  buf[7] = '-';
+  put(8, d.day, 2);
+  buf[10] = ' ';
+  put(11, d.hour, 2);
+  buf[13] = ':';
+  put(14, d.minute, 2);
+  buf[16] = ':';
+  put(17, d.second, 2);
+  int n = 19;
+  if (d.nanosecond != 0) {
+    buf[19] = '.';
+    put(20, d.nanosecond, 9);
+    n = 29;
+    while (buf[n - 1] == '0') --n;
+  }
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
 dac::Value StoreDateTime(const SqlType& t, const dac::Value& v) {
   dac::DateTime d;
   std::string from = "datetime2";
@@ -394,11 +427,11 @@ dac::Value StoreDateTime(const SqlType& t, const dac::Value& v) {
       }
       break;
     }
-    case BaseType::kDate: return dac::Value(d.ToString().substr(0, 10));
-    case BaseType::kTime: return dac::Value(d.ToString().substr(11));
+    case BaseType::kDate: return dac::Value(DateTimeText(d).substr(0, 10));
+    case BaseType::kTime: return dac::Value(DateTimeText(d).substr(11));
     default: break;
   }
-  return dac::Value(d.ToString());
+  return dac::Value(DateTimeText(d));
 }
 
 // Collations. SQLite hands over texts with their lengths, not terminated.
