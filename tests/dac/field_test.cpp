@@ -135,6 +135,22 @@ TEST_F(FieldTest, OldValueIsTheServersAndEmptyTextClearsANumber) {
   EXPECT_FALSE(qty.Modified());
 }
 
+TEST_F(FieldTest, BlobStreamsReadTheFieldAndWriteThroughToIt) {
+  Field& name = query.FieldByName("acName");
+  auto reader = query.CreateBlobStream(name, BlobStreamMode::bmRead);
+  char buffer[16] = {};
+  EXPECT_EQ(reader->Read(buffer, sizeof buffer), 5u);
+  EXPECT_EQ(std::string(buffer), "first");
+  EXPECT_THROW(reader->Write("x", 1), UsageError);
+  EXPECT_THROW(query.CreateBlobStream(name, BlobStreamMode::bmWrite), UsageError);
+  query.Edit();
+  auto writer = query.CreateBlobStream(name, BlobStreamMode::bmWrite);
+  EXPECT_EQ(name.AsString(), "");
+  writer->Write("new", 3);
+  writer->Write("er", 2);
+  EXPECT_EQ(name.Value(), Value("newer"));
+}
+
 TEST_F(FieldTest, UnknownFieldNameIsADatabaseError) {
   EXPECT_EQ(query.FindField("nope"), nullptr);
   EXPECT_THROW(query.FieldByName("nope"), DatabaseError);

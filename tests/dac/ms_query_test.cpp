@@ -125,6 +125,49 @@ TEST_F(MSQueryTest, RefusedRowInApplyFollowsTheUpdateErrorAction) {
   }
 }
 
+TEST_F(MSQueryTest, CachedEditsAndDeletesApplyInTheOrderTheyWerePosted) {
+  server.Table("tX").rows = {{Value("k1"), Value(1), Value()}, {Value("k2"), Value(2), Value()}};
+  query.SQL.SetText("select * from tX");
+  query.SetCachedUpdates(true);
+  query.Open();
+  query.Next();
+  query.Delete();  // k2
+  query.Edit();    // k1
+  query.FieldByName("anQty").SetAsInteger(10);
+  query.Post();
+  InsertRows(3, 3);
+  EXPECT_EQ(query.GetUpdateStatus(), UpdateStatus::usInserted);
+  EXPECT_TRUE(server.statements.empty());
+  query.ApplyUpdates();
+  EXPECT_EQ(server.statements, (std::vector<std::string>{"delete from [tX] where [acKey] = ?",
+                                                         "update [tX] set [anQty] = ? where [acKey] = ?"}));
+  EXPECT_EQ(server.insert_calls.size(), 1u);
+  EXPECT_FALSE(query.UpdatesPending());
+}
+
+TEST_F(MSQueryTest, CancelUpdatesPutsBackWhatTheServerGave) {
+  server.Table("tX").rows = {{Value("k1"), Value(1), Value()}, {Value("k2"), Value(2), Value()}};
+  query.SQL.SetText("select * from tX");
+  query.SetCachedUpdates(true);
+  query.Open();
+  query.Edit();
+  query.FieldByName("anQty").SetAsInteger(10);
+  query.Post();
+  query.Next();
+  query.Delete();
+  InsertRows(3, 4);
+  EXPECT_EQ(query.RecordCount(), 3);
+  query.CancelUpdates();
+  EXPECT_FALSE(query.UpdatesPending());
+  EXPECT_EQ(query.RecordCount(), 2);
+  std::vector<std::string> seen;
+  for (query.First(); !query.Eof(); query.Next()) {
+    seen.push_back(query.FieldByName("acKey").AsString() + "=" + query.FieldByName("anQty").AsString());
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"k1=1", "k2=2"}));
+  EXPECT_TRUE(server.statements.empty());
+}
+
 TEST_F(MSQueryTest, CloseAndOpenDropTheCache) {
   OpenTarget();
   InsertRows(1, 2);
