@@ -145,7 +145,7 @@ class SqliteResult : public ResultSet {
         read_type = hint && hint->type ? *hint->type : TypeOfValue(s, i, have_row_);
         column = read_type.Describe();
         // A server leaves an expression without an alias unnamed.
-        if (hint && !hint->aliased && !origin) name = "";
+        if (hint && !hint->named && !origin) name = "";
       }
       column->name = name ? name : "";
       columns_.push_back(std::move(*column));

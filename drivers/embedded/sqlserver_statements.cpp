@@ -620,7 +620,8 @@ void RunExec(Context& ctx, const Statement& s) {
       }
     }
     RequireEnd(ctx, close + 1, s);
-    BatchOutcome inner = RunBatch(ctx.session, text, {}, false);
+    BatchOutcome inner = RunBatch(ctx.session, text, {}, ctx.want_result && !ctx.outcome.result);
+    if (inner.result) ctx.outcome.result = std::move(inner.result);
     if (inner.rows_affected >= 0) SetRowsAffected(ctx, inner.rows_affected);
     return;
   }

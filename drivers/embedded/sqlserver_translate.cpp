@@ -387,18 +387,23 @@ class Translator {
       // T-SQL's "name = expression" form of a column alias.
       Range(b + 2, e);
       Emit("AS " + QuoteSqliteName(t_[b].text));
-      hint.aliased = true;
+      hint.named = true;
       hint.type = FormType(b + 2, e);
       return hint;
     }
     Range(b, e);
     if (t_[e - 1].IsSymbol("*")) star = true;
+    if (const auto name = ReadObjectName(t_, b); name && name->end == e) {
+      hint.named = true;  // a column reference
+      return hint;
+    }
     std::size_t expression_end = e;
     if (e - b >= 2 && IsNamePart(t_[e - 1]) && !t_[e - 2].IsSymbol(".")) {
       const Token& before = t_[e - 2];
-      if (before.Is("as") || before.IsSymbol(")") || before.kind == TokenKind::kNumber ||
-          before.kind == TokenKind::kString || IsNamePart(before)) {
-        hint.aliased = true;
+      const bool hex_literal = before.kind == TokenKind::kNumber && before.end == t_[e - 1].begin;
+      if (!hex_literal && (before.Is("as") || before.IsSymbol(")") || before.kind == TokenKind::kNumber ||
+                           before.kind == TokenKind::kString || IsNamePart(before))) {
+        hint.named = true;
         expression_end = before.Is("as") ? e - 2 : e - 1;
       }
     }

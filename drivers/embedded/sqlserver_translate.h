@@ -60,7 +60,7 @@ std::optional<ObjectName> ReadObjectName(const std::vector<Token>& tokens, std::
 // What the translation learned of the outermost select list, item by item,
 // where the items can be told apart (no "*").
 struct ResultColumnHint {
-  bool aliased = false;              // the item names its column
+  bool named = false;                // an alias or a column reference names the column
   std::optional<SqlType> type;       // the type the server gives it, when known from its form
 };
 
