@@ -117,9 +117,10 @@ std::string ConnectionString(const dac::ConnectParams& p) {
       // A server-side cursor read in blocks instead of the whole result at
       // once; bytea as a binary LOB and booleans as bits, as other servers
       // describe them; no trace files (Debian registers the driver with
-      // CommLog on).
+      // CommLog on); a whole batch of inserts per round trip.
       s += "UseDeclareFetch=1;Fetch=" + std::to_string(kPostgreSqlFetchRows) + ";";
       s += "ByteaAsLongVarBinary=1;BoolsAsChar=0;CommLog=0;Debug=0;";
+      s += "BatchSize=" + std::to_string(kPostgreSqlBatchRows) + ";";
       break;
     }
   }

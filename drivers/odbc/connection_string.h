@@ -23,6 +23,9 @@ inline constexpr char kDefaultOracleDriver[] = "Oracle 21 ODBC driver";
 // Rows the PostgreSQL driver takes from its server-side cursor per round trip:
 // the fetch size of the table copy's source.
 inline constexpr int kPostgreSqlFetchRows = 4000;
+// Rows of a parameter array the PostgreSQL driver sends per round trip (its
+// own default is 100): the table copy's batch.
+inline constexpr int kPostgreSqlBatchRows = 2000;
 
 // The ODBC driver a connection uses: p.odbc_driver, or the default of p.kind.
 std::string DriverName(const dac::ConnectParams& p);

@@ -217,8 +217,9 @@ class OdbcConnection final : public dac::Connection {
       try {
         if (open_) c_.EndTransaction(false);
         c_.SetAutocommit(true);
-      } catch (const dac::DriverError&) {
-        // The connection is broken; its next use reports it.
+      } catch (...) {
+        // A destructor must not throw; a connection that cannot end its
+        // transaction is broken, and its next use reports that.
       }
     }
     void End(bool commit) {

@@ -58,7 +58,8 @@ TEST(ConnectionString, NamesTheServerAndLoginForEachDriver) {
        "Driver={Oracle 21 ODBC driver};DBQ=PROD;UID=SCOTT;PWD=tiger;"},
       {"PostgreSQL standing for an Oracle source", Oracle("127.0.0.1:5433:ORCL", "NORTIVA", "pw", "PostgreSQL Unicode"),
        "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5433;Database=ORCL;"
-       "UseDeclareFetch=1;Fetch=4000;ByteaAsLongVarBinary=1;BoolsAsChar=0;CommLog=0;Debug=0;UID=NORTIVA;PWD=pw;"},
+       "UseDeclareFetch=1;Fetch=4000;ByteaAsLongVarBinary=1;BoolsAsChar=0;CommLog=0;Debug=0;BatchSize=2000;"
+       "UID=NORTIVA;PWD=pw;"},
   };
   for (const auto& c : cases) EXPECT_EQ(ConnectionString(c.params), c.expected) << c.what;
 }

@@ -432,6 +432,11 @@ TEST_F(OdbcInsertRowsTest, BatchArrivesExactly) {
 }
 
 TEST_F(OdbcInsertRowsTest, RefusedRowKeepsExactlyTheRowsBeforeIt) {
+  // 2500 rows, more than the PostgreSQL driver sends per round trip, with a
+  // duplicate at 2300: the refusal lies in the second chunk.
+  std::vector<int> long_batch(2500);
+  for (int i = 0; i < 2500; ++i) long_batch[static_cast<std::size_t>(i)] = i + 1;
+  long_batch[2300] = 5;
   const struct {
     const char* what;
     std::vector<int> ids;
@@ -442,6 +447,7 @@ TEST_F(OdbcInsertRowsTest, RefusedRowKeepsExactlyTheRowsBeforeIt) {
       {"a duplicate key in the middle", {1, 2, 3, 4, 5, 6, 3, 8, 9, 10}, 0, 6, "duplicate key value"},
       {"counted from `first`", {1, 2, 3, 4, 5, 6, 3, 8, 9, 10}, 2, 4, "duplicate key value"},
       {"the first row refused", {7, 7}, 1, 0, "duplicate key value"},
+      {"deep in a long batch", long_batch, 0, 2300, "duplicate key value"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
@@ -455,12 +461,12 @@ TEST_F(OdbcInsertRowsTest, RefusedRowKeepsExactlyTheRowsBeforeIt) {
     EXPECT_THAT(r.error->what(), HasSubstr(k.message));
     EXPECT_THAT(r.error->what(), ::testing::Not(HasSubstr("aborted"))) << "only the refused row's own message";
     EXPECT_EQ(r.error->SqlState(), "23505");
-    std::vector<dac::Value> ids;
-    for (const auto& row : Stored()) ids.push_back(row[0]);
-    std::vector<dac::Value> expected;
-    if (k.first == 1) expected.push_back(std::int64_t{7});
-    for (std::size_t i = k.first; i < k.first + k.inserted; ++i) expected.push_back(std::int64_t{k.ids[i]});
-    std::sort(expected.begin(), expected.end(), [](auto& a, auto& b) { return a.AsInteger() < b.AsInteger(); });
+    std::vector<std::int64_t> ids;
+    for (const auto& row : Stored()) ids.push_back(row[0].AsInteger());
+    std::vector<std::int64_t> expected;
+    if (k.first == 1) expected.push_back(7);
+    for (std::size_t i = k.first; i < k.first + k.inserted; ++i) expected.push_back(k.ids[i]);
+    std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ids, expected);
     EXPECT_FALSE(c_->InTransaction());
   }
