@@ -144,14 +144,22 @@ std::unique_ptr<dac::Connection> Open(SqlServerInstance instance, const std::str
 std::unique_ptr<dac::Connection> ConnectSqlServerInstance(const dac::ConnectParams& p) {
   // The window's "Server" field names the folder when the settings choose the embedded driver.
   const std::filesystem::path dir(p.instance_dir.empty() ? p.server : p.instance_dir);
-  SqlServerInstance instance = SqlServerInstance::Open(dir);
-  if (!instance.CheckPassword(p.user, p.password)) throw sqlserver::LoginFailed(p.user);
-  return Open(std::move(instance), p.user, p.database);
+  try {
+    SqlServerInstance instance = SqlServerInstance::Open(dir);
+    if (!instance.CheckPassword(p.user, p.password)) throw sqlserver::LoginFailed(p.user);
+    return Open(std::move(instance), p.user, p.database);
+  } catch (const SqliteError& e) {
+    throw sqlserver::FromSqlite(e);  // a damaged or unreadable file of the instance
+  }
 }
 
 std::unique_ptr<dac::Connection> ConnectSqlServerInstanceAsOwner(const std::filesystem::path& dir,
                                                                  const std::string& database) {
-  return Open(SqlServerInstance::Open(dir), "sa", database);
+  try {
+    return Open(SqlServerInstance::Open(dir), "sa", database);
+  } catch (const SqliteError& e) {
+    throw sqlserver::FromSqlite(e);
+  }
 }
 
 }  // namespace embedded

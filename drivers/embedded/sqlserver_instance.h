@@ -81,9 +81,6 @@ class SqlServerInstance {
   // The file of master, for attaching it to another database's handle.
   std::filesystem::path MasterFile() const;
 
-  // The handle on master. Belongs to this object's thread.
-  SqliteDb& Master() { return master_; }
-
  private:
   SqlServerInstance(std::filesystem::path dir, SqliteDb master);
 
