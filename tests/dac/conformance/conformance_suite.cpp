@@ -207,7 +207,7 @@ void OpenTarget(MSQuery& q, MSConnection& connection, const std::string& table, 
   q.Open();
 }
 
-TEST_P(DacConformance, LoginsAreRefusedWithTheServersOwnText) {
+TEST_P(DacConformance, OracleLoginIsRefusedWithTheServersOwnText) {
   Servers servers(GetParam());
   OraSession session;
   UseLogin(session, servers.Oracle(), servers.GetDriver());
@@ -222,7 +222,10 @@ TEST_P(DacConformance, LoginsAreRefusedWithTheServersOwnText) {
   session.Open();
   EXPECT_TRUE(session.Connected());
   EXPECT_FALSE(session.ServerVersion().empty());
+}
 
+TEST_P(DacConformance, SqlServerLoginIsRefusedWithTheServersOwnText) {
+  Servers servers(GetParam());
   MSConnection connection;
   UseLogin(connection, servers.SqlServer(), servers.GetDriver());
   connection.Password += "-wrong";
