@@ -34,8 +34,6 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
   return out;
 }
 
-std::u16string SqlText(const std::string& sql) { return ToUtf16(sql); }
-
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 
 class OdbcConnection final : public dac::Connection {
@@ -63,7 +61,7 @@ class OdbcConnection final : public dac::Connection {
   std::unique_ptr<dac::Cursor> Query(const std::string& sql, const std::vector<dac::Value>& params) override {
     Handle statement = NewStatement();
     auto bound = BindParameters(statement, params);
-    std::u16string text = SqlText(sql);
+    std::u16string text = ToUtf16(sql);
     Check(SQLExecDirectW(statement.Get(), Wide(text), static_cast<SQLINTEGER>(text.size())), statement, sql);
     return OpenCursor(link_, std::move(statement), std::move(bound), kind_, sql);
   }
@@ -71,7 +69,7 @@ class OdbcConnection final : public dac::Connection {
   std::int64_t Execute(const std::string& sql, const std::vector<dac::Value>& params) override {
     Handle statement = NewStatement();
     auto bound = BindParameters(statement, params);
-    std::u16string text = SqlText(sql);
+    std::u16string text = ToUtf16(sql);
     std::int64_t affected = -1;
     const auto count = [&] {
       SQLLEN n = -1;
@@ -122,7 +120,7 @@ class OdbcConnection final : public dac::Connection {
     try {
       const std::vector<ParameterType>& targets = TargetTypes(table, columns);
       Handle statement = NewStatement();
-      std::u16string text = SqlText(sql);
+      std::u16string text = ToUtf16(sql);
       Check(SQLPrepareW(statement.Get(), Wide(text), static_cast<SQLINTEGER>(text.size())), statement, sql);
       Batch batch{statement, sql, rows, targets, columns.size()};
       for (std::size_t pos = first; pos < rows.size();) {
@@ -276,13 +274,14 @@ class OdbcConnection final : public dac::Connection {
   }
 
   // The SQL types of the target columns, asked of the server once per table
-  // and column list.
+  // and column list for the life of the connection (the copy empties its
+  // tables; it never makes them anew between batches).
   const std::vector<ParameterType>& TargetTypes(const std::string& table, const std::vector<std::string>& columns) {
     const std::string key = table + "\n" + Join(columns, "\n");
     if (const auto it = target_types_.find(key); it != target_types_.end()) return it->second;
     const std::string sql = "select " + Join(columns, ", ") + " from " + table + " where 1=0";
     Handle statement = NewStatement();
-    std::u16string text = SqlText(sql);
+    std::u16string text = ToUtf16(sql);
     Check(SQLExecDirectW(statement.Get(), Wide(text), static_cast<SQLINTEGER>(text.size())), statement, sql);
     std::vector<ParameterType> types;
     for (SQLUSMALLINT i = 1; i <= columns.size(); ++i) {
