@@ -7,6 +7,8 @@
 
 #include "app/command_line.h"
 #include "app/headless_run.h"
+#include "drivers/embedded/embedded_driver.h"
+#include "drivers/odbc/odbc_driver.h"
 #include "platform/program_file.h"
 
 #ifdef MIGRATOR_WITH_UI
@@ -31,6 +33,8 @@ int main(int argc, char** argv) {
     std::cout << app::kUsage;
     return 0;
   }
+  odbc::RegisterOdbcDriver();
+  embedded::RegisterEmbeddedDriver();
   app::ProgramStart start{platform::ProgramFileName(), params};
 #ifdef MIGRATOR_WITH_UI
   if (HasDisplay()) return ui::RunWindowApplication(argc, argv, std::move(start));

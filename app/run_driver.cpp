@@ -29,6 +29,7 @@ void TfMain::bProcessClick() {
   // a run inside the running one.
   if (run_in_progress_) return;
   run_in_progress_ = true;
+  MultiThreadRun = cbMultiThread.checked;
   last_outcome_ = RunOutcome::kFailed;
 
   host_.SetCursor(CursorKind::kHourglass);
@@ -56,11 +57,11 @@ void TfMain::bProcessClick() {
 
 void TfMain::RunSteps(bool& finished) {
   ConnectOracle();
-  ConnectSQLServer("master");
+  ConnectSQLServer(true);
 
   if (!VerifyOnly() && !CreateDatabase()) return;
 
-  ConnectSQLServer(eSQLDatabase.text);
+  ConnectSQLServer(false);
   CreateUsers();
   if (MainConnectionsOpen()) {
     WriteLog(false, "", OracleIdentityLine());

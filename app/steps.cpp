@@ -4,10 +4,6 @@
 
 namespace app {
 
-void TfMain::ConnectOracle() {}
-
-void TfMain::ConnectSQLServer(const std::string&) {}
-
 bool TfMain::CreateDatabase() {
   if (!cbCreateSQLDatabase.checked) {
     cbSQLDatabase.checked = false;
@@ -21,10 +17,5 @@ void TfMain::CreateTables() {}
 void TfMain::CopyRows() {}
 void TfMain::VerifyCounts() {}
 void TfMain::CreateSupportingObjects() {}
-
-bool TfMain::MainConnectionsOpen() { return false; }
-std::string TfMain::OracleIdentityLine() { return {}; }
-std::string TfMain::SqlServerIdentityLine() { return {}; }
-void TfMain::CloseMainConnections() {}
 
 }  // namespace app

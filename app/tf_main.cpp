@@ -99,6 +99,7 @@ TfMain::TfMain(UiHost& host, ProgramStart start)
       host_(host),
       start_(std::move(start)) {
   platform::SetErrorDisplay([this](const std::string& message) { host_.ShowError(message); });
+  SetUpDataAccessObjects();
 }
 
 TfMain::~TfMain() { platform::SetErrorDisplay(nullptr); }

@@ -7,6 +7,9 @@
 // copy workers call too (RunLog serialises the entries).
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,6 +20,11 @@
 #include "app/controls.h"
 #include "app/run_log.h"
 #include "app/ui_host.h"
+#include "dac/ms_connection.h"
+#include "dac/ms_query.h"
+#include "dac/ms_script.h"
+#include "dac/ora_query.h"
+#include "dac/ora_session.h"
 
 namespace platform {
 class IniFile;
@@ -116,11 +124,44 @@ class TfMain {
   bool AutoRun = false;
   bool FirstPaint = true;
 
+  // Data-access objects of the window. The per-worker pairs (slots 1 to 7;
+  // element 0 is unused) exist only while the row copy runs.
+  static constexpr int kWorkerSlots = 7;
+  dac::OraSession orasORA;
+  dac::MSConnection mscSQL;
+  std::array<std::unique_ptr<dac::OraSession>, kWorkerSlots + 1> OracleSessions;
+  std::array<std::unique_ptr<dac::MSConnection>, kWorkerSlots + 1> SqlServerConnections;
+  dac::OraQuery orasqQuery, orasqQuery1;
+  dac::MSQuery msqQuery;
+  dac::MSScript msScript;
+
+  // True when the latest msScript statement ran and no row insert failed since.
+  // Copy workers clear it too.
+  std::atomic<bool> SqlServerStepOk{false};
+  // "Multithreading" as it stood when the run started: the worker pairs and the
+  // copy must agree for the whole row copy even if the box changes meanwhile.
+  bool MultiThreadRun = false;
+
+  // Connections and their events. The two connect operations are the run's
+  // first steps (a test may stand in for them).
+  virtual void ConnectOracle();
+  virtual void ConnectSQLServer(bool ToMaster);
+  void OpenThreadConnections();
+  void CloseThreadConnections();
+  void orasORAConnectChange(dac::OraSession& Sender, bool Connected);
+  void mscSQLConnectStatus(dac::DAConnection& Sender);
+  std::string ErpBuildText();
+
+  // Errors of statements and row inserts: logged, never raised.
+  void msScriptBeforeExecute(dac::MSScript& Sender, std::string& SQL, bool& Omit);
+  void msScriptError(dac::MSScript& Sender, const std::exception& E, const std::string& SQL,
+                     dac::ErrorAction& Action);
+  void msqQueryPostError(dac::DataSet& DataSet, const std::exception& E, dac::DataAction& Action);
+  void orasqQueryPostError(dac::DataSet& DataSet, const std::exception& E, dac::DataAction& Action);
+
  protected:
   // The migration steps, in the order a run calls them. Each decides by its own
   // check boxes whether it does anything.
-  virtual void ConnectOracle();
-  virtual void ConnectSQLServer(const std::string& database);
   virtual bool CreateDatabase();
   virtual void CreateUsers();
   virtual void CreateTables();
@@ -132,10 +173,11 @@ class TfMain {
   virtual bool MainConnectionsOpen();
   virtual std::string OracleIdentityLine();
   virtual std::string SqlServerIdentityLine();
-  virtual void CloseMainConnections();
+  void CloseMainConnections();
 
  private:
   void RunSteps(bool& finished);
+  void SetUpDataAccessObjects();
 
   UiHost& host_;
   ProgramStart start_;

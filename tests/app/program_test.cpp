@@ -1,5 +1,5 @@
 // The program as a scheduler starts it: "migrator /A /INI=<file>" on a machine
-// without a display.
+// without a display, against embedded instances.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -9,14 +9,15 @@
 
 #include "app/headless_run.h"
 #include "platform/ini_file.h"
+#include "tests/support/embedded_servers.h"
 #include "tests/support/temp_dir.h"
 
 namespace app {
 namespace {
 
+using testing_support::EmbeddedServers;
 using testing_support::ReadFile;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 struct Result {
   int status;
@@ -41,43 +42,69 @@ std::vector<std::filesystem::path> RunLogs(const TempDir& dir) {
   return logs;
 }
 
+// Only "Verify" ticked: the run reaches the target database without the later steps.
+void TickOnlyVerify(platform::IniFile& ini) {
+  for (const char* key : {"CreateSQLUser", "CreateSQLUserAll", "CreateSQLDatabase"}) ini.WriteBool("Create", key, false);
+  for (const char* key : {"MigrateTablesCreateTables", "MigrateTablesCopyRows", "MigrateProgramSQLObjects"}) {
+    ini.WriteBool("Migrate", key, false);
+  }
+}
+
 TEST(Program, UnattendedRunWritesTheLogAndTheSettings) {
   TempDir dir;
-  WriteFile(dir / "site.ini", "[Create]\nDatabaseDir=/srv/data\n");
-  const Result r = RunProgram(dir, "/A '/INI=" + (dir / "site.ini").string() + "'");
+  const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
+  servers.CreateTargetDatabase("Nortiva55");
+  const auto ini_path = dir / "site.ini";
+  servers.WriteSettings(ini_path);
+  platform::IniFile ini(ini_path);
+  ini.WriteString("Create", "DatabaseDir", "/srv/data");
+  TickOnlyVerify(ini);
+
+  const Result r = RunProgram(dir, "/A '/INI=" + ini_path.string() + "'");
   EXPECT_EQ(r.status, 0) << r.output;
 
   const auto logs = RunLogs(dir);
   ASSERT_EQ(logs.size(), 1u);
   const std::string log = ReadFile(logs[0]);
-  EXPECT_TRUE(std::regex_match(log, std::regex("VORANTEX™5\\.5 ORACLE to MSSQL migrator - Nortiva, Build: \\d+\r\n"
-                                               "=====================\r\n"
-                                               "QARNETH Process Start at: \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\r\n"
-                                               "=====================\r\n"
-                                               "=====================\r\n"
-                                               "QARNETH Finish at: \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\r\n"
-                                               "=====================\r\n")))
-      << log;
+  const std::string time = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)";
+  const std::regex expected("VORANTEX™5\\.5 ORACLE to MSSQL migrator - Nortiva, Build: \\d+\r\n"
+                            "=====================\r\n"
+                            "QARNETH Process Start at: " + time + "\r\n"
+                            "=====================\r\n"
+                            "ORACLE connect as sys on " + servers.oracle_dir.string() +
+                            ":1521:ORCL\\.Nortiva55, Build: 5500 Revision: 12\r\n"
+                            "MSSQL connect as sa on " + servers.sqlserver_dir.string() + "\\.Nortiva55\r\n"
+                            "=====================\r\n"
+                            "QARNETH Finish at: " + time + "\r\n"
+                            "=====================\r\n");
+  EXPECT_TRUE(std::regex_match(log, expected)) << log;
 
-  const platform::IniFile ini(dir / "site.ini");
   EXPECT_EQ(ini.ReadString("Create", "DatabaseDir", ""), "/srv/data");
-  EXPECT_EQ(ini.ReadString("Connect", "SQLServer", ""), "Localhost");
-  EXPECT_EQ(ini.ReadString("Migrate", "MigrateProgramSQLObjects", ""), "1");
+  EXPECT_EQ(ini.ReadString("Migrate", "MigrateTablesVerify", ""), "1");
+  EXPECT_EQ(ini.ReadString("Migrate", "MigrateProgramSQLObjects", ""), "0");
   EXPECT_FALSE(std::filesystem::exists(dir / "migrator.ini"));
 }
 
 TEST(Program, DefaultSettingsFileIsBesideTheProgram) {
   TempDir dir;
+  const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
+  servers.CreateTargetDatabase("Nortiva55");
+  servers.WriteSettings(dir / "migrator.ini");
   const Result r = RunProgram(dir, "/a");
   EXPECT_EQ(r.status, 0) << r.output;
   const std::string ini = ReadFile(dir / "migrator.ini");
-  EXPECT_NE(ini.find("[Connect]\nSQLServer=Localhost\n"), std::string::npos) << ini;
+  for (const char* key : {"SQLServer=", "ORAConnectionType=0", "CreateSQLDatabase=1",
+                          "MigrateTablesCopyRowsMultiThread=1", "Oracle=embedded"}) {
+    EXPECT_NE(ini.find(key), std::string::npos) << key << "\n" << ini;
+  }
   EXPECT_EQ(ini.find("DatabaseDir"), std::string::npos);
 }
 
 TEST(Program, ExitStatusAndUsage) {
   TempDir dir;
-  WriteFile(dir / "nodb.ini", "[Create]\nCreateSQLDatabase=0\n");
+  const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
+  servers.WriteSettings(dir / "nodb.ini");
+  platform::IniFile(dir / "nodb.ini").WriteBool("Create", "CreateSQLDatabase", false);
   EXPECT_EQ(RunProgram(dir, "/A /INI=" + (dir / "nodb.ini").string()).status, 2);
 
   const Result help = RunProgram(dir, "--help");
@@ -87,6 +114,19 @@ TEST(Program, ExitStatusAndUsage) {
   const Result no_display = RunProgram(dir, "/INI=" + (dir / "nodb.ini").string());
   EXPECT_EQ(no_display.status, 1);
   EXPECT_NE(no_display.output.find("start with /A"), std::string::npos);
+}
+
+TEST(Program, AnUnreachableServerEndsTheRunWithStatusOne) {
+  TempDir dir;
+  const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
+  servers.WriteSettings(dir / "s.ini");
+  platform::IniFile(dir / "s.ini").WriteString("Connect", "ORAHost", (dir / "no-such-instance").string());
+  const Result r = RunProgram(dir, "/A /INI=" + (dir / "s.ini").string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("ORA-"), std::string::npos) << r.output;
+  const auto logs = RunLogs(dir);
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(ReadFile(logs[0]).find("QARNETH Finish at"), std::string::npos);
 }
 
 TEST(Program, ErrorEndsAnUnattendedRunWithStatusOne) {

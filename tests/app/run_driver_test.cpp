@@ -30,7 +30,9 @@ class RecordingMain : public TfMain {
     if (name == failing_step) throw std::runtime_error("QARNETH Error: " + name + " failed");
   }
   void ConnectOracle() override { Step("ConnectOracle"); }
-  void ConnectSQLServer(const std::string& db) override { Step("ConnectSQLServer " + db); }
+  void ConnectSQLServer(bool to_master) override {
+    Step(std::string("ConnectSQLServer ") + (to_master ? "master" : eSQLDatabase.text));
+  }
   bool CreateDatabase() override {
     Step("CreateDatabase");
     return TfMain::CreateDatabase();
