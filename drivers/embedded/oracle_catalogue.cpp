@@ -156,12 +156,12 @@ void OracleInstance::Create(const std::filesystem::path& dir, const std::string&
   catalogue.AddUser("SYSTEM", sys_password);
   catalogue.GrantRole("SYS", "DBA", true);
   catalogue.GrantRole("SYSTEM", "DBA", true);
-  CatalogueObject dual{"SYS", "DUAL", SqliteObjectName("SYS", "DUAL"), ObjectKind::kTable, false, false, {}};
+  CatalogueObject dual{"SYS", "DUAL", SqliteObjectName("SYS", "DUAL"), ObjectKind::kTable, false, false, false, {}};
   dual.columns.push_back({"DUMMY", OracleType::Of(OracleTypeKind::kVarchar2, 1), true, {}});
   catalogue.AddObject(dual);
   for (const char* view : kPublicViews) {
     catalogue.AddObject(
-        CatalogueObject{"SYS", view, SqliteObjectName("SYS", view), ObjectKind::kView, false, false, {}});
+        CatalogueObject{"SYS", view, SqliteObjectName("SYS", view), ObjectKind::kView, false, false, false, {}});
   }
   db.Exec("UPDATE \"ORA$OBJECTS\" SET IS_PUBLIC = 1 WHERE OWNER = 'SYS'");
   db.Exec("COMMIT");
@@ -204,7 +204,8 @@ std::shared_ptr<const CatalogueObject> Catalogue::Find(const std::string& owner,
 
   std::shared_ptr<CatalogueObject> object;
   auto st = db_.Prepare(
-      "SELECT SQLITE_NAME, OBJECT_TYPE, TEMPORARY, IS_MVIEW FROM \"ORA$OBJECTS\" WHERE OWNER = ? AND OBJECT_NAME = ?");
+      "SELECT SQLITE_NAME, OBJECT_TYPE, TEMPORARY, IS_MVIEW, IS_PUBLIC FROM \"ORA$OBJECTS\" "
+      "WHERE OWNER = ? AND OBJECT_NAME = ?");
   st.BindAll({owner, name});
   if (st.Step()) {
     object = std::make_shared<CatalogueObject>();
@@ -214,6 +215,7 @@ std::shared_ptr<const CatalogueObject> Catalogue::Find(const std::string& owner,
     object->kind = st.ColumnText(1) == "VIEW" ? ObjectKind::kView : ObjectKind::kTable;
     object->temporary = st.ColumnText(2) == "Y";
     object->mview = st.ColumnInt(3) != 0;
+    object->is_public = st.ColumnInt(4) != 0;
     auto cols = db_.Prepare(
         "SELECT COLUMN_NAME, TYPE_SPELLING, NULLABLE, DATA_DEFAULT FROM \"ORA$COLUMNS\" "
         "WHERE OWNER = ? AND TABLE_NAME = ? ORDER BY COLUMN_ID");
@@ -237,12 +239,7 @@ std::shared_ptr<const CatalogueObject> Catalogue::Resolve(const std::optional<st
     if (auto o = Find(*schema, name)) return o;
   } else {
     if (auto o = Find(current_schema, name)) return o;
-    if (auto o = Find("SYS", name)) {
-      // Only what Oracle makes public through synonyms is found from other schemas.
-      auto st = db_.Prepare("SELECT IS_PUBLIC FROM \"ORA$OBJECTS\" WHERE OWNER = 'SYS' AND OBJECT_NAME = ?");
-      st.BindAll({name});
-      if (st.Step() && st.ColumnInt(0) != 0) return o;
-    }
+    if (auto o = Find("SYS", name); o && o->is_public) return o;
   }
   throw OracleError(942, "table or view does not exist");
 }

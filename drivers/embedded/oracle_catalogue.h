@@ -54,6 +54,7 @@ struct CatalogueObject {
   ObjectKind kind = ObjectKind::kTable;
   bool temporary = false;
   bool mview = false;                    // the container table of a materialized view
+  bool is_public = false;                // found from every schema, as Oracle's public synonyms make the dictionary
   std::vector<CatalogueColumn> columns;  // in column_id order
 
   // The column of that Oracle name (exact; names are normalised by the caller).

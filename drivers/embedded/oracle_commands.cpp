@@ -374,8 +374,8 @@ std::int64_t CreateTableAsSelect(OracleSession& s, const std::string& owner, con
                                  std::string_view select_text, bool temporary, bool mview, const std::string& sql) {
   const TranslatedSql select = s.Translate(select_text);
   if (select.kind != StatementKind::kSelect) throw OracleError(928, "missing SELECT keyword");
-  CatalogueObject table{owner,     name,  SqliteObjectName(owner, name), ObjectKind::kTable,
-                        temporary, mview, ColumnsOfQuery(s, select, sql)};
+  CatalogueObject table{owner, name,  SqliteObjectName(owner, name), ObjectKind::kTable, temporary,
+                        mview, false, ColumnsOfQuery(s, select, sql)};
   std::string create = "CREATE TABLE " + table.sqlite_name + " (";
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     create += (i ? ", " : "") + SqliteColumn(table.columns[i], {});
@@ -423,7 +423,8 @@ std::int64_t CreateTable(OracleSession& s, Parser& p, bool temporary) {
       if (c.type == 'P') it->column.nullable = false;
     }
   }
-  CatalogueObject table{owner, n.name, SqliteObjectName(owner, n.name), ObjectKind::kTable, temporary, false, {}};
+  CatalogueObject table{owner, n.name, SqliteObjectName(owner, n.name), ObjectKind::kTable, temporary, false,
+                        false, {}};
   std::string create = "CREATE TABLE " + table.sqlite_name + " (";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     create += (i ? ", " : "") + SqliteColumn(columns[i].column, columns[i].sqlite_default);
@@ -478,11 +479,10 @@ std::int64_t CreateView(OracleSession& s, Parser& p, bool replace) {
   if (select.kind != StatementKind::kSelect) throw OracleError(928, "missing SELECT keyword");
   const std::string sqlite_name = SqliteObjectName(owner, n.name);
   Run(s, "CREATE VIEW " + sqlite_name + (names.empty() ? "" : " (" + JoinQuoted(names) + ")") + " AS " + select.text);
-  CatalogueObject view{owner, n.name, sqlite_name, ObjectKind::kView, false, false, {}};
-  TranslatedSql all;
-  all.kind = StatementKind::kSelect;
+  CatalogueObject view{owner, n.name, sqlite_name, ObjectKind::kView, false, false, false, {}};
+  // The view's columns are named as its query names them.
+  TranslatedSql all = select;
   all.text = "SELECT * FROM " + sqlite_name;
-  all.words.insert("SELECT");
   for (const auto& name : names) all.quoted_names.push_back(name);
   try {
     view.columns = ColumnsOfQuery(s, all, p.Sql());

@@ -106,7 +106,7 @@ dac::DriverError OracleErrorFromSqlite(const SqliteError& e, const std::string& 
   } else if (StartsWith(m, "UNIQUE constraint failed: ")) {
     code = 1;
     text = "unique constraint violated";
-  } else if (e.Code() == 5 || e.Code() == 6 || (e.Code() & 0xff) == 5 || (e.Code() & 0xff) == 6) {
+  } else if ((e.Code() & 0xff) == 5 || (e.Code() & 0xff) == 6) {  // SQLITE_BUSY, SQLITE_LOCKED
     code = 54;
     text = "resource busy and acquire with NOWAIT specified or timeout expired";
   } else if (m.find("syntax error") != std::string_view::npos || StartsWith(m, "incomplete input")) {

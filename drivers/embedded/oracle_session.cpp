@@ -10,6 +10,8 @@ OracleSession::OracleSession(const std::filesystem::path& dir, const std::string
       catalogue_(db_),
       sysdba_(sysdba) {
   RegisterOracleFunctions(db_, context_.get());
+  // Oracle's LIKE tells letter cases apart; SQLite's does not unless told.
+  db_.Exec("PRAGMA case_sensitive_like = ON");
 }
 
 bool OracleSession::MayAdminister() { return sysdba_ || catalogue_.HasRole(User(), "DBA"); }

@@ -115,6 +115,11 @@ TEST_F(OracleInstanceTest, NamesAreFoundWhateverTheirCaseUnlessQuoted) {
   for (const auto& c : cursor->Columns()) names.push_back(c.name);
   EXPECT_EQ(names, (std::vector<std::string>{"ANBUILDNO", "Rev", "N"}));
   EXPECT_THROW(All(*erp_, "select * from \"tVX_SysParamSys\""), dac::DriverError);
+  // Values are not names: they compare by case, in LIKE too, as in Oracle.
+  EXPECT_EQ(
+      Lines(*erp_,
+            "select count(*) from tVX_SysTables where acTableName like 'THE%' or acTableName = 'THE_SETSUBJCONTACT'"),
+      std::vector<std::string>{"0"});
 }
 
 TEST_F(OracleInstanceTest, AMissingTableIsOra00942) {

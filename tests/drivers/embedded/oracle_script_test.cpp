@@ -80,6 +80,7 @@ insert into tA (anId, anAmt, acCode, adWhen, abRaw) values (1, 1.005, 'ab', to_d
 insert into tA (anId) values (-2);
 create materialized view mvA as select anId, acCode from tA where anId > 0;
 create table tB as select anId, anAmt * 2 doubled from tA;
+create view vA as select anId, acCode code from tA where abRaw is not null;
 analyze table tA compute statistics;
 )");
   RunOracleScript(*sys_, script, "setup.sql");
@@ -96,6 +97,9 @@ analyze table tA compute statistics;
   EXPECT_EQ(Count("select * from erp.mvA"), 1);
   EXPECT_EQ(Count("select * from all_tables where owner = 'ERP' and table_name = 'TA' and num_rows = 2"), 1);
   EXPECT_EQ(Count("select * from all_tab_columns where owner = 'ERP' and table_name = 'TB'"), 2);
+  EXPECT_EQ(Count("select * from all_tab_columns where owner = 'ERP' and table_name = 'VA' and column_name = 'CODE'"),
+            1);
+  EXPECT_EQ(Count("select code from erp.va where code = 'ab'"), 1);
 }
 
 }  // namespace
