@@ -476,6 +476,20 @@ std::optional<dac::Decimal> StoredNumber(const dac::Value& stored) {
   return dac::Decimal::Parse(StripFractionZeros(d->ToString()));
 }
 
+namespace {
+
+// Zeros between the point and the first significant digit of |d| < 1.
+int LeadingFractionZeros(const dac::Decimal& d) {
+  if (d.IntegerDigits() > 0) return 0;
+  const std::string& t = d.ToString();
+  const auto dot = t.find('.');
+  if (dot == std::string::npos) return 0;
+  const auto first = t.find_first_not_of('0', dot + 1);
+  return static_cast<int>((first == std::string::npos ? t.size() : first) - dot - 1);
+}
+
+}  // namespace
+
 std::string ColumnPath::Quoted() const { return "\"" + owner + "\".\"" + table + "\".\"" + column + "\""; }
 
 dac::Value ToStored(const OracleType& type, const dac::Value& value, const ColumnPath& where) {
@@ -491,7 +505,11 @@ dac::Value ToStored(const OracleType& type, const dac::Value& value, const Colum
       if (type.scale) d = d->Rounded(*type.scale);
       if (type.precision || type.scale) {
         const int allowed = type.precision.value_or(38) - type.scale.value_or(0);
-        if (d->IntegerDigits() > allowed) {
+        // With a scale beyond the precision (NUMBER(2,5)) the value must stay
+        // below 10^(p-s): that many zeros lead its fraction.
+        const bool too_large = allowed >= 0 ? d->IntegerDigits() > allowed
+                                            : !d->IsZero() && (d->IntegerDigits() > 0 || LeadingFractionZeros(*d) < -allowed);
+        if (too_large) {
           throw OracleError(1438, "value larger than specified precision allowed for this column");
         }
       }
