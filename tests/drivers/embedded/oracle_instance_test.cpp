@@ -286,6 +286,20 @@ TEST_F(OracleInstanceTest, InsertRowsStopsAtTheFirstRefusedRowWithOraclesMessage
   EXPECT_EQ(Lines(*erp_, "select anAmount from ad.tT_Checked"), (std::vector<std::string>{"1"}));
 }
 
+TEST_F(OracleInstanceTest, AScaleBeyondThePrecisionHoldsOnlySmallFractions) {
+  auto sys = ConnectOracleInstanceAsSysDba(dir_->path(), "AD");
+  sys->Execute("create table tT_Rate (anRate number(2,5))");
+  for (const char* fits : {"0.00012", "0.00099", "-0.000994", "0"}) {
+    EXPECT_NO_THROW(sys->Execute(std::string("insert into tT_Rate values (") + fits + ")")) << fits;
+  }
+  for (const char* too_large : {"0.001", "1", "-0.0012"}) {
+    EXPECT_THROW(sys->Execute(std::string("insert into tT_Rate values (") + too_large + ")"), dac::DriverError)
+        << too_large;
+  }
+  EXPECT_EQ(Lines(*erp_, "select anRate from ad.tT_Rate order by anRate"),
+            (std::vector<std::string>{"-0.00099", "0", "0.00012", "0.00099"}));
+}
+
 TEST_F(OracleInstanceTest, CursorsFetchForwardInBlocks) {
   auto sys = ConnectOracleInstanceAsSysDba(dir_->path(), "AD");  // keeps NORTIVA55 as loaded
   sys->Execute("create table tT_Many (anId number(10))");
