@@ -197,8 +197,10 @@ int Run(const Options& o) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  // --help before the command; what follows the command is SQL or file names.
   for (int k = 1; k < argc; ++k) {
     const std::string a = argv[k];
+    if (a == "load" || a == "query" || a == "exec") break;
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;

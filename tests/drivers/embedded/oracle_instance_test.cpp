@@ -320,6 +320,14 @@ TEST_F(OracleInstanceTest, CursorsFetchForwardInBlocks) {
   EXPECT_EQ(blocks, (std::vector<std::size_t>{1000, 1000, 500}));
   EXPECT_EQ(rows.back()[0], dac::Value(std::int64_t{2499}));
   EXPECT_FALSE(cursor->Fetch(rows, 1000));
+
+  // A cursor keeps reading after its connection is gone.
+  auto reader = Connect();
+  auto open = reader->Query("select anId from ad.tT_Many where anId < 3 order by anId");
+  reader.reset();
+  rows.clear();
+  EXPECT_FALSE(open->Fetch(rows, 10));
+  EXPECT_EQ(rows.size(), 3u);
 }
 
 TEST_F(OracleInstanceTest, ConnectionsReadTheInstanceOnSeveralThreadsAtOnce) {
