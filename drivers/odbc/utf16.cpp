@@ -7,22 +7,24 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf8(std::string& out, char32_t c) {
+// Writes the UTF-8 form of `c` at `out`, returning the end.
+char* PutUtf8(char* out, char32_t c) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
+    *out++ = static_cast<char>(c);
   } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return out;
 }
 
 // Decodes one code point at s[i], advancing i; invalid or overlong sequences
@@ -84,19 +86,25 @@ std::u16string ToUtf16(std::string_view utf8) {
 }
 
 std::string ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
+  // Every value a query reads passes here: write into room for the worst
+  // case (three bytes a unit) rather than grow the string byte by byte.
+  std::string out(utf16.size() * 3, '\0');
+  char* end = out.data();
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     const char16_t u = utf16[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(utf16[i + 1]) - 0xDC00));
+    if (u < 0x80) {
+      *end++ = static_cast<char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+               utf16[i + 1] <= 0xDFFF) {
+      end = PutUtf8(end, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(utf16[i + 1]) - 0xDC00));
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
+      end = PutUtf8(end, kReplacement);
     } else {
-      AppendUtf8(out, u);
+      end = PutUtf8(end, u);
     }
   }
+  out.resize(static_cast<std::size_t>(end - out.data()));
   return out;
 }
 
