@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "drivers/embedded/sqlite_db.h"
+#include "platform/text.h"
 
 namespace embedded {
 namespace {
@@ -88,15 +89,19 @@ dac::DriverError OracleErrorFromSqlite(const SqliteError& e, const std::string& 
   int code = 900;
   std::string text = "invalid SQL statement";
   auto tail = [&](std::string_view prefix) { return std::string(m.substr(prefix.size())); };
+  // Oracle names an unknown identifier as it stores it: upper case.
+  auto identifier = [&](std::string_view prefix) {
+    return "\"" + platform::UpperAscii(tail(prefix)) + "\": invalid identifier";
+  };
   if (StartsWith(m, "no such table: ")) {
     code = 942;
     text = "table or view does not exist";
   } else if (StartsWith(m, "no such column: ")) {
     code = 904;
-    text = "\"" + tail("no such column: ") + "\": invalid identifier";
+    text = identifier("no such column: ");
   } else if (StartsWith(m, "no such function: ")) {
     code = 904;
-    text = "\"" + tail("no such function: ") + "\": invalid identifier";
+    text = identifier("no such function: ");
   } else if (StartsWith(m, "ambiguous column name: ")) {
     code = 918;
     text = "column ambiguously defined";

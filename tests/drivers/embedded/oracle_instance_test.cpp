@@ -122,7 +122,7 @@ TEST_F(OracleInstanceTest, NamesAreFoundWhateverTheirCaseUnlessQuoted) {
       std::vector<std::string>{"0"});
 }
 
-TEST_F(OracleInstanceTest, AMissingTableIsOra00942) {
+TEST_F(OracleInstanceTest, UnknownNamesAreOracleErrors) {
   for (const char* sql : {"select * from tVX_Nothing", "select * from nobody.tVX_SysParamSys",
                           "select * from tVX_SysTables t join tVX_Nothing n on 1 = 1"}) {
     try {
@@ -133,6 +133,12 @@ TEST_F(OracleInstanceTest, AMissingTableIsOra00942) {
       EXPECT_EQ(e.NativeError(), 942);
       EXPECT_EQ(e.Sql(), sql);
     }
+  }
+  try {
+    All(*erp_, "select acFoo from tVX_SysTables");
+    ADD_FAILURE() << "an unknown column was read";
+  } catch (const dac::DriverError& e) {
+    EXPECT_EQ(e.Records().front().message, "ORA-00904: \"ACFOO\": invalid identifier");
   }
 }
 
