@@ -87,7 +87,6 @@ class Parser {
   }
   // The rest of the statement's text from the current token on.
   std::string_view Rest() const { return std::string_view(sql_).substr(Peek().begin); }
-  std::size_t Position() const { return i_; }
   OracleType Type() { return ParseOracleType(t_, i_); }
   const std::string& Sql() const { return sql_; }
 
