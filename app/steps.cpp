@@ -4,16 +4,6 @@
 
 namespace app {
 
-bool TfMain::CreateDatabase() {
-  if (!cbCreateSQLDatabase.checked) {
-    cbSQLDatabase.checked = false;
-    return false;
-  }
-  return true;
-}
-
-void TfMain::CreateUsers() {}
-void TfMain::CreateTables() {}
 void TfMain::CopyRows() {}
 void TfMain::VerifyCounts() {}
 void TfMain::CreateSupportingObjects() {}

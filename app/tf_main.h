@@ -152,6 +152,10 @@ class TfMain {
   void mscSQLConnectStatus(dac::DAConnection& Sender);
   std::string ErpBuildText();
 
+  // Replaces the whole text of msScript with `text` and executes it.
+  void ExecuteScript(const std::string& text);
+  void CreateLogin(const std::string& Name, const std::string& Password, bool SysAdmin, bool SecurityAdmin);
+
   // Errors of statements and row inserts: logged, never raised.
   void msScriptBeforeExecute(dac::MSScript& Sender, std::string& SQL, bool& Omit);
   void msScriptError(dac::MSScript& Sender, const std::exception& E, const std::string& SQL,

@@ -33,9 +33,10 @@ class RecordingMain : public TfMain {
   void ConnectSQLServer(bool to_master) override {
     Step(std::string("ConnectSQLServer ") + (to_master ? "master" : eSQLDatabase.text));
   }
+  // A clear box ends the step before it reaches a server.
   bool CreateDatabase() override {
     Step("CreateDatabase");
-    return TfMain::CreateDatabase();
+    return cbCreateSQLDatabase.checked ? true : TfMain::CreateDatabase();
   }
   void CreateUsers() override { Step("CreateUsers"); }
   void CreateTables() override { Step("CreateTables"); }
