@@ -51,8 +51,9 @@ class QtEnvironment : public ::testing::Environment {
 
 [[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-// The window's form, with a hook inside the row copy: the point of a run where
-// the steps let the window handle its messages.
+// The window's form without servers (the steps that reach one stand aside),
+// with a hook inside the row copy: the point of a run where the steps let the
+// window handle its messages.
 class ProbeForm : public app::TfMain {
  public:
   using TfMain::TfMain;
@@ -60,7 +61,13 @@ class ProbeForm : public app::TfMain {
   std::function<void()> during_copy;
   int copy_calls = 0;
 
+  void ConnectOracle() override {}
+  void ConnectSQLServer(bool) override {}
+
  protected:
+  bool CreateDatabase() override { return true; }
+  void CreateUsers() override {}
+  void CreateTables() override {}
   void CopyRows() override {
     ++copy_calls;
     if (during_copy) during_copy();
