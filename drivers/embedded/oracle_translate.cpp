@@ -80,18 +80,22 @@ class Translator {
     edits_.push_back({begin, end, std::move(text)});
   }
 
+  // Names a WITH clause gives its subqueries are no tables; a WITH may also
+  // follow INSERT INTO t (...).
   void CollectCommonTableNames() {
-    if (!t_[0].Is("WITH")) return;
-    std::size_t j = 1;
-    while (IsName(t_[j])) {
-      ctes_.insert(OracleName(t_[j++]));
-      if (t_[j].IsSymbol("(")) j = MatchingParen(t_, j) + 1;
-      if (!t_[j].Is("AS")) return;
-      ++j;
-      if (!t_[j].IsSymbol("(")) return;
-      j = MatchingParen(t_, j) + 1;
-      if (!t_[j].IsSymbol(",")) return;
-      ++j;
+    for (std::size_t k = 0; k + 2 < t_.size(); ++k) {
+      if (!t_[k].Is("WITH") || !IsName(t_[k + 1]) || !(t_[k + 2].Is("AS") || t_[k + 2].IsSymbol("("))) continue;
+      std::size_t j = k + 1;
+      while (IsName(t_[j])) {
+        ctes_.insert(OracleName(t_[j++]));
+        if (t_[j].IsSymbol("(")) j = MatchingParen(t_, j) + 1;
+        if (!t_[j].Is("AS")) break;
+        ++j;
+        if (!t_[j].IsSymbol("(")) break;
+        j = MatchingParen(t_, j) + 1;
+        if (!t_[j].IsSymbol(",")) break;
+        ++j;
+      }
     }
   }
 

@@ -44,6 +44,9 @@ TEST(TranslateStatement, RewritesWhatSqliteReadsDifferently) {
        "insert into \"S.TA\" AS \"TA\" (x) select extract(year from d) from \"E.TB\" AS \"TB\""},
       {"with w as (select 1 k from tA) select * from w join tB on 1=1",
        "with w as (select 1 k from \"E.TA\" AS \"TA\") select * from w join \"E.TB\" AS \"TB\" on 1=1"},
+      {"insert into tA (x) with g (n) as (select 1 from dual union all select n + 1 from g where n < 9) select n from g",
+       "insert into \"E.TA\" AS \"TA\" (x) with g (n) as (select 1 from \"E.DUAL\" AS \"DUAL\" union all "
+       "select n + 1 from g where n < 9) select n from g"},
   };
   for (const Case& c : cases) EXPECT_EQ(TranslateStatement(c.oracle, Resolve).text, c.sqlite) << c.oracle;
 }
