@@ -297,6 +297,13 @@ std::vector<Token> StatementTokens(std::string_view sql) {
   while (tokens.size() >= 2 && tokens[tokens.size() - 2].IsSymbol(";")) {
     tokens.erase(tokens.end() - 2);
   }
+  // One statement per call: a ";" inside is what Oracle refuses so (blocks
+  // aside, which fail as statements the instance does not know).
+  if (!tokens.front().Is("BEGIN") && !tokens.front().Is("DECLARE")) {
+    for (const Token& t : tokens) {
+      if (t.IsSymbol(";")) throw OracleError(911, "invalid character");
+    }
+  }
   return tokens;
 }
 

@@ -58,8 +58,9 @@ TEST(TranslateStatement, ReportsKindAndNamesWrittenQuoted) {
   EXPECT_EQ(TranslateStatement("delete from tA", Resolve).kind, StatementKind::kDelete);
 }
 
-TEST(TranslateStatement, FailsForUnknownTablesAndBadDateLiterals) {
+TEST(TranslateStatement, FailsForUnknownTablesTwoStatementsAndBadDateLiterals) {
   EXPECT_THROW(TranslateStatement("select * from tA join X on 1=1", Resolve), dac::DriverError);
+  EXPECT_THROW(TranslateStatement("select * from tA; select * from tB", Resolve), dac::DriverError);
   try {
     TranslateStatement("select DATE '2020-02-30' from dual", Resolve);
     ADD_FAILURE();
