@@ -123,6 +123,138 @@ dac::DriverError NotSupported(const std::string& what) {
   return ServerError(40000, "42000", "The embedded SQL Server does not support " + what + ".");
 }
 
+namespace {
+
+dac::DriverError WithSecond(int number, const std::string& sqlstate, const std::string& message, int second,
+                            const std::string& second_message) {
+  return dac::DriverError(std::vector<dac::Diagnostic>{{sqlstate, number, message}, {"42000", second, second_message}});
+}
+
+dac::DriverError DatabaseFileFailure(int number, const std::string& message) {
+  return WithSecond(number, "42000", message, 1802,
+                    "CREATE DATABASE failed. Some file names listed could not be created. Check related errors.");
+}
+
+dac::DriverError ConstraintFailure(int number, const std::string& sqlstate, const std::string& message) {
+  return WithSecond(number, sqlstate, message, 1750, "Could not create constraint or index. See previous errors.");
+}
+
+}  // namespace
+
+dac::DriverError FileNameNotAFullPath(const std::string& file) {
+  return DatabaseFileFailure(5105, "A file activation error occurred. The physical file name '" + file +
+                                       "' may be incorrect. Diagnose and correct additional errors, and retry the "
+                                       "operation.");
+}
+
+dac::DriverError DirectoryLookupFailed(const std::string& file) {
+  // SQL Server on Linux reports a missing folder as error 2, where Windows says 3.
+  return DatabaseFileFailure(5133, "Directory lookup for the file \"" + file +
+                                       "\" failed with the operating system error 2(The system cannot find the file "
+                                       "specified.).");
+}
+
+dac::DriverError FileAlreadyExists(const std::string& file) {
+  return DatabaseFileFailure(5170, "Cannot create file '" + file +
+                                       "' because it already exists. Change the file path or the file name, and retry "
+                                       "the operation.");
+}
+
+dac::DriverError FileNotCreated(const std::string& file) {
+  return DatabaseFileFailure(5123, "CREATE FILE encountered operating system error 5(Access is denied.) while "
+                                   "attempting to open or create the physical file '" + file + "'.");
+}
+
+dac::DriverError CannotAlterDatabase(const std::string& database) {
+  return WithSecond(5011, "42000",
+                    "User does not have permission to alter database '" + database +
+                        "', the database does not exist, or the database is not in a state that allows access checks.",
+                    5069, "ALTER DATABASE statement failed.");
+}
+
+dac::DriverError RecoveryOptionOnMaster() {
+  return WithSecond(5058, "42000", "Option 'RECOVERY' cannot be set in database 'master'.", 5069,
+                    "ALTER DATABASE statement failed.");
+}
+
+dac::DriverError PrincipalExists(const std::string& name) {
+  return ServerError(15023, "42000", "User, group, or role '" + name + "' already exists in the current database.");
+}
+
+dac::DriverError LoginHasAnotherUser() {
+  return ServerError(15063, "42000", "The login already has an account under a different user name.");
+}
+
+dac::DriverError CannotAlterRole(const std::string& role) {
+  return ServerError(15151, "42000",
+                     "Cannot alter the role '" + role + "', because it does not exist or you do not have permission.");
+}
+
+dac::DriverError CannotAddPrincipal(const std::string& member) {
+  return ServerError(15151, "42000",
+                     "Cannot add the principal '" + member +
+                         "', because it does not exist or you do not have permission.");
+}
+
+dac::DriverError SpecialPrincipal(const std::string& name) {
+  return ServerError(15405, "42000", "Cannot use the special principal '" + name + "'.");
+}
+
+dac::DriverError CannotFindPrincipal(const std::string& name) {
+  return ServerError(
+      15151, "42000",
+      "Cannot find the principal '" + name + "', because it does not exist or you do not have permission.");
+}
+
+dac::DriverError OwnerIsAlreadyAUser() {
+  return ServerError(15110, "42000", "The proposed new database owner is already a user or aliased in the database.");
+}
+
+dac::DriverError CannotChangeSystemDatabaseOwner() {
+  return ServerError(15109, "42000", "Cannot change the owner of the master, model, tempdb or distribution database.");
+}
+
+dac::DriverError NotInATransaction(const std::string& procedure) {
+  return ServerError(15002, "42000", "The procedure '" + procedure + "' cannot be executed within a transaction.");
+}
+
+dac::DriverError CannotFindObject(const std::string& table) {
+  return ServerError(
+      4902, "42000",
+      "Cannot find the object \"" + table + "\" because it does not exist or you do not have permissions.");
+}
+
+dac::DriverError InvalidDefaultColumn(const std::string& column, const std::string& table) {
+  return ConstraintFailure(1752, "42000",
+                           "Column '" + column + "' in table '" + table +
+                               "' is invalid for creating a default constraint.");
+}
+
+dac::DriverError ColumnHasDefault() {
+  return ConstraintFailure(1781, "42000", "Column already has a DEFAULT bound to it.");
+}
+
+dac::DriverError DefaultOnIdentity(const std::string& table, const std::string& column) {
+  return ConstraintFailure(1754, "42000",
+                           "Defaults cannot be created on columns with an IDENTITY attribute. Table '" + table +
+                               "', column '" + column + "'.");
+}
+
+dac::DriverError ConstraintNameTaken(const std::string& name) {
+  return ConstraintFailure(2714, "42S01", "There is already an object named '" + name + "' in the database.");
+}
+
+dac::DriverError ColumnNameInDefault(const std::string& name) {
+  return ServerError(128, "42000",
+                     "The name \"" + name +
+                         "\" is not permitted in this context. Valid expressions are constants, constant expressions, "
+                         "and (in some contexts) variables. Column names are not permitted.");
+}
+
+dac::DriverError SubqueryInDefault() {
+  return ServerError(1046, "42000", "Subqueries are not allowed in this context. Only scalar expressions are allowed.");
+}
+
 dac::DriverError NullNotAllowed(const std::string& column, const std::string& table) {
   return ServerError(515, "23000",
                      "Cannot insert the value NULL into column '" + column + "', table '" + table +

@@ -40,6 +40,40 @@ dac::DriverError ProcedureNotFound(const std::string& name);
 dac::DriverError ValueCountMismatch();
 dac::DriverError NotSupported(const std::string& what);
 
+// CREATE DATABASE refusing the data file it was given: the cause (5105 for a
+// name that is no full path, 5133 for a missing folder, 5170 for a file that
+// exists, 5123 for one that cannot be made) and "CREATE DATABASE failed."
+// (1802), as a server sends the pair. `file` is the name as given.
+dac::DriverError FileNameNotAFullPath(const std::string& file);
+dac::DriverError DirectoryLookupFailed(const std::string& file);
+dac::DriverError FileAlreadyExists(const std::string& file);
+dac::DriverError FileNotCreated(const std::string& file);
+// ALTER DATABASE on a database that is missing or not the caller's (5011, 5069).
+dac::DriverError CannotAlterDatabase(const std::string& database);
+// ALTER DATABASE master SET RECOVERY: master stays in the simple model (5058, 5069).
+dac::DriverError RecoveryOptionOnMaster();
+
+// Database principals.
+dac::DriverError PrincipalExists(const std::string& name);
+dac::DriverError LoginHasAnotherUser();
+dac::DriverError CannotAlterRole(const std::string& role);
+dac::DriverError CannotAddPrincipal(const std::string& member);
+dac::DriverError SpecialPrincipal(const std::string& name);
+dac::DriverError CannotFindPrincipal(const std::string& name);
+dac::DriverError OwnerIsAlreadyAUser();
+dac::DriverError CannotChangeSystemDatabaseOwner();
+dac::DriverError NotInATransaction(const std::string& procedure);
+
+// Default constraints; all but the first end with "Could not create
+// constraint or index. See previous errors." (1750). `table` as written.
+dac::DriverError CannotFindObject(const std::string& table);
+dac::DriverError InvalidDefaultColumn(const std::string& column, const std::string& table);
+dac::DriverError ColumnHasDefault();
+dac::DriverError DefaultOnIdentity(const std::string& table, const std::string& column);
+dac::DriverError ConstraintNameTaken(const std::string& name);
+dac::DriverError ColumnNameInDefault(const std::string& name);
+dac::DriverError SubqueryInDefault();
+
 // Rows refused on insert. `table` is the three-part name the server reports
 // ("db.dbo.T") where it reports one.
 dac::DriverError NullNotAllowed(const std::string& column, const std::string& table);

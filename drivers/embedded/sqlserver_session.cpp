@@ -129,7 +129,34 @@ void DatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, kField == 0 ? d->year : kField == 1 ? d->month : d->day);
 }
 
+// DATEPART(part, value); the translation hands over the part as its canonical name.
+void DatePartCall(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const auto d = dac::DateTime::Parse(platform::Trim(ArgText(argv[1])));
+  if (!d) {
+    return sqlite3_result_error(ctx, "Conversion failed when converting date and/or time from character string.", -1);
+  }
+  sqlite3_result_int64(ctx, DatePartOf(ArgText(argv[0]), *d));
+}
+
 void DestroyText(void* p) { std::unique_ptr<std::string>(static_cast<std::string*>(p)); }
+
+// A function answered from the server's catalogue (db_id, suser_sname, ...):
+// the user data holds a query whose "?" markers take the arguments.
+void CatalogueLookup(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const auto& sql = *static_cast<const std::string*>(sqlite3_user_data(ctx));
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
+    return sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+  }
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+  for (int i = 0; i < argc; ++i) sqlite3_bind_value(raw, i + 1, argv[i]);
+  const int rc = sqlite3_step(raw);
+  if (rc == SQLITE_ROW) return sqlite3_result_value(ctx, sqlite3_column_value(raw, 0));
+  if (rc != SQLITE_DONE) return sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+  sqlite3_result_null(ctx);
+}
 
 void Check(sqlite3* db, int rc) {
   if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db), rc);
@@ -140,6 +167,14 @@ void RegisterConstant(sqlite3* db, const char* name, const std::string& value) {
   // SQLite owns the text from here on and frees it through DestroyText.
   Check(db, sqlite3_create_function_v2(db, name, 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder.get(), ConstantText,
                                        nullptr, nullptr, DestroyText));
+  (void)holder.release();
+}
+
+void RegisterLookup(sqlite3* db, const char* name, int args, const std::string& sql) {
+  auto holder = std::make_unique<std::string>(sql);
+  // SQLite owns the query from here on and frees it through DestroyText.
+  Check(db, sqlite3_create_function_v2(db, name, args, SQLITE_UTF8, holder.get(), CatalogueLookup, nullptr, nullptr,
+                                       DestroyText));
   (void)holder.release();
 }
 
@@ -156,6 +191,7 @@ void RegisterFunctions(sqlite3* db, const std::string& database, const std::stri
       {"charindex", 2, CharIndex, true},    {"charindex", 3, CharIndex, true},   {"tsql_left", 2, Left, true},
       {"tsql_right", 2, Right, true},       {"space", 1, Space, true},           {"newid", 0, NewId, false},
       {"year", 1, DatePart<0>, true},       {"month", 1, DatePart<1>, true},     {"day", 1, DatePart<2>, true},
+      {"datepart", 2, DatePartCall, true},
   };
   for (const Entry& f : kFunctions) {
     Check(db, sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0),
@@ -165,6 +201,15 @@ void RegisterFunctions(sqlite3* db, const std::string& database, const std::stri
   RegisterConstant(db, "suser_sname", login);
   RegisterConstant(db, "suser_name", login);
   RegisterConstant(db, "user_name", "dbo");
+  // master's catalogue is the main schema of a session in master, and attached as "master" elsewhere.
+  const std::string server = platform::SameText(database, "master") ? "main" : "master";
+  RegisterLookup(db, "db_id", 0,
+                 "SELECT database_id FROM " + server + ".__tsql_databases WHERE name = " + QuoteSqlString(database));
+  RegisterLookup(db, "db_id", 1, "SELECT database_id FROM " + server + ".__tsql_databases WHERE name = ?");
+  RegisterLookup(db, "suser_sname", 1, "SELECT name FROM " + server + ".__tsql_logins WHERE sid = ?");
+  RegisterLookup(db, "suser_sid", 1, "SELECT sid FROM " + server + ".__tsql_logins WHERE name = ?");
+  RegisterLookup(db, "suser_sid", 0,
+                 "SELECT sid FROM " + server + ".__tsql_logins WHERE name = " + QuoteSqlString(login));
 }
 
 std::string Folded(const std::string& database, const std::string& table) {
@@ -275,9 +320,11 @@ std::optional<TableDefinition> Session::LoadTable(const std::string& schema, con
     if (alias == schema) def.database = *instance_.FindDatabase(db);
   }
   auto c = db_->Prepare(
-      "SELECT name, column_id, declared_type, is_nullable, is_identity, identity_seed, identity_increment, "
-      "default_definition FROM " +
-      schema + ".__tsql_columns WHERE object_id = ? ORDER BY column_id");
+      "SELECT c.name, c.column_id, c.declared_type, c.is_nullable, c.is_identity, c.identity_seed, "
+      "c.identity_increment, d.definition, d.name FROM " +
+      schema + ".__tsql_columns c LEFT JOIN " + schema +
+      ".__tsql_defaults d ON d.parent_object_id = c.object_id AND d.parent_column_id = c.column_id "
+      "WHERE c.object_id = ? ORDER BY c.column_id");
   c.Bind(1, dac::Value(def.object_id));
   while (c.Step()) {
     TableColumn col;
@@ -290,7 +337,10 @@ std::optional<TableDefinition> Session::LoadTable(const std::string& schema, con
     col.identity = c.ColumnInt(4) != 0;
     col.identity_seed = c.ColumnIsNull(5) ? 1 : c.ColumnInt(5);
     col.identity_increment = c.ColumnIsNull(6) ? 1 : c.ColumnInt(6);
-    if (!c.ColumnIsNull(7)) col.default_definition = c.ColumnText(7);
+    if (!c.ColumnIsNull(7)) {
+      col.default_definition = c.ColumnText(7);
+      col.default_name = c.ColumnText(8);
+    }
     def.columns.push_back(std::move(col));
   }
   return def;

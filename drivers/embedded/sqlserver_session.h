@@ -38,7 +38,10 @@ struct TableColumn {
   bool identity = false;
   std::int64_t identity_seed = 1;
   std::int64_t identity_increment = 1;
-  std::optional<std::string> default_definition;  // T-SQL text, e.g. "(0)" or "(getdate())"
+  // The default constraint's expression as the server keeps it ("((0))",
+  // "(getdate())") and the constraint's name.
+  std::optional<std::string> default_definition;
+  std::string default_name;
 };
 
 struct TableDefinition {

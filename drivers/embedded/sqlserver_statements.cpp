@@ -1,11 +1,13 @@
 #include "drivers/embedded/sqlserver_statements.h"
 
 #include <charconv>
+#include <cstdio>
 #include <stdexcept>
 
 #include "drivers/embedded/sql_lexer.h"
 #include "drivers/embedded/sqlserver_batch.h"
 #include "drivers/embedded/sqlserver_errors.h"
+#include "drivers/embedded/sqlserver_principals.h"
 #include "drivers/embedded/sqlserver_table_writer.h"
 #include "platform/text.h"
 
@@ -92,6 +94,21 @@ void RequireEnd(const Context& ctx, std::size_t i, const Statement& s) {
 void RequireServerRole(Session& session, std::initializer_list<const char*> roles) {
   for (const char* role : roles) {
     if (session.Instance().IsServerRoleMember(role, session.Login())) return;
+  }
+  throw ServerError(15247, "42000", "User does not have permission to perform this action.");
+}
+
+// Database-level permissions: a sysadmin, the database's owner and the members
+// of `roles` have them.
+void RequireDatabaseRole(Session& session, std::initializer_list<const char*> roles) {
+  SqlServerInstance& instance = session.Instance();
+  if (instance.IsServerRoleMember("sysadmin", session.Login())) return;
+  if (const auto login = instance.FindLogin(session.Login())) {
+    if (instance.DatabaseOwnerSid(session.Database()) == login->sid) return;
+    DatabasePrincipals principals(session.Db(), "main");
+    for (const char* role : roles) {
+      if (principals.IsRoleMemberBySid(role, login->sid)) return;
+    }
   }
   throw ServerError(15247, "42000", "User does not have permission to perform this action.");
 }
@@ -280,9 +297,92 @@ void RunInsert(Context& ctx, const Statement& s) {
   SetRowsAffected(ctx, static_cast<std::int64_t>(rows.size()));
 }
 
+// Checks a default's expression as the server does when it creates the
+// constraint: constants, functions and expressions of them, no columns and no
+// subqueries. Throws dac::DriverError (102, 128, 195, 1046).
+void CheckDefaultExpression(Context& ctx, std::size_t b, std::size_t e) {
+  if (b >= e) SyntaxErrorAt(ctx, e);
+  for (std::size_t k = b; k < e; ++k) {
+    if (ctx.T(k).Is("select")) throw SubqueryInDefault();
+  }
+  try {
+    (void)Evaluate(ctx, b, e);
+  } catch (const dac::DriverError& error) {
+    if (error.NativeError() != 207) throw;
+    // "Invalid column name 'X'." names the column.
+    const std::string& message = error.ServerMessage();
+    const auto open = message.find('\'');
+    const auto close = message.rfind('\'');
+    throw ColumnNameInDefault(message.substr(open + 1, close - open - 1));
+  }
+}
+
+// A default's expression as the server keeps it (sys.default_constraints):
+// inside one pair of parentheses, a number inside two, whatever pairs the
+// statement wrapped it in: "0", "(0)" -> "((0))"; "''" -> "('')";
+// "(getdate())" -> "(getdate())".
+std::string KeptDefinition(const Context& ctx, std::size_t b, std::size_t e) {
+  while (e - b > 2 && ctx.T(b).IsSymbol("(") && Matching(ctx, b, e) == e - 1) {
+    ++b;
+    --e;
+  }
+  const bool number = (e - b == 1 && ctx.T(b).kind == TokenKind::kNumber) ||
+                      (e - b == 2 && (ctx.T(b).IsSymbol("-") || ctx.T(b).IsSymbol("+")) &&
+                       ctx.T(b + 1).kind == TokenKind::kNumber);
+  const std::string text = ctx.Source(b, e);
+  return number ? "((" + text + "))" : "(" + text + ")";
+}
+
+// Tables and constraints share one namespace per database, as objects do on a server.
+bool ObjectNameTaken(SqliteDb& db, const std::string& schema, const std::string& name) {
+  auto st = db.Prepare("SELECT 1 FROM " + schema + ".__tsql_tables WHERE name = ?1 UNION ALL SELECT 1 FROM " + schema +
+                       ".__tsql_defaults WHERE name = ?1");
+  st.Bind(1, dac::Value(name));
+  return st.Step();
+}
+
+std::int64_t NextObjectId(SqliteDb& db, const std::string& schema) {
+  auto st = db.Prepare("SELECT max(ifnull((SELECT max(object_id) FROM " + schema +
+                       ".__tsql_tables), 0), ifnull((SELECT max(object_id) FROM " + schema +
+                       ".__tsql_defaults), 0)) + 1");
+  st.Step();
+  return st.ColumnInt(0);
+}
+
+std::string FirstChars(const std::string& text, std::size_t n) {
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < n && i < text.size(); ++k) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return text.substr(0, i);
+}
+
+// Records a default constraint; an unnamed one gets a name made as the server
+// makes it, DF__<table>__<column>__<object id in hex>. Throws dac::DriverError
+// (2714, 1750) for a name another object has.
+void AddDefaultConstraint(SqliteDb& db, const std::string& schema, std::optional<std::string> name,
+                          std::int64_t table_id, const std::string& table, const TableColumn& column,
+                          const std::string& definition) {
+  const std::int64_t object_id = NextObjectId(db, schema);
+  if (!name) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08llX", static_cast<unsigned long long>(object_id));
+    name = "DF__" + FirstChars(table, 9) + "__" + FirstChars(column.name, 5) + "__" + hex;
+  }
+  if (ObjectNameTaken(db, schema, *name)) throw ConstraintNameTaken(*name);
+  auto st = db.Prepare("INSERT INTO " + schema +
+                       ".__tsql_defaults (object_id, name, parent_object_id, parent_column_id, definition, "
+                       "create_date) VALUES (?, ?, ?, ?, ?, getdate())");
+  st.BindAll({dac::Value(object_id), dac::Value(*name), dac::Value(table_id), dac::Value(column.column_id),
+              dac::Value(definition)});
+  st.Step();
+}
+
 struct ColumnClauses {
   TableColumn column;
   std::string sqlite_constraints;
+  std::optional<std::string> default_name;  // CONSTRAINT name DEFAULT ...
 };
 
 bool IsColumnConstraintWord(const Token& t) {
@@ -293,7 +393,7 @@ bool IsColumnConstraintWord(const Token& t) {
   return false;
 }
 
-ColumnClauses ParseColumn(const Context& ctx, std::size_t b, std::size_t e, int ordinal) {
+ColumnClauses ParseColumn(Context& ctx, std::size_t b, std::size_t e, int ordinal) {
   ColumnClauses out;
   TableColumn& c = out.column;
   if (ReadObjectName(ctx.tokens, b) == std::nullopt) SyntaxErrorAt(ctx, b);
@@ -330,6 +430,8 @@ ColumnClauses ParseColumn(const Context& ctx, std::size_t b, std::size_t e, int 
       c.nullable = true;
       ++k;
     } else if (t.Is("constraint")) {
+      if (k + 1 >= e || !ReadObjectName(ctx.tokens, k + 1)) SyntaxErrorAt(ctx, k + 1);
+      if (k + 2 < e && ctx.T(k + 2).Is("default")) out.default_name = ctx.T(k + 1).text;
       k += 2;
     } else if (t.Is("default")) {
       const std::size_t from = ++k;
@@ -339,8 +441,8 @@ ColumnClauses ParseColumn(const Context& ctx, std::size_t b, std::size_t e, int 
         if (ctx.T(k).IsSymbol(")")) --depth;
         if (depth == 0 && k > from && IsColumnConstraintWord(ctx.T(k))) break;
       }
-      if (k == from) SyntaxErrorAt(ctx, k);
-      c.default_definition = ctx.Source(from, k);
+      CheckDefaultExpression(ctx, from, k);
+      c.default_definition = KeptDefinition(ctx, from, k);
     } else if (t.Is("primary") && k + 1 < e && ctx.T(k + 1).Is("key")) {
       out.sqlite_constraints += " PRIMARY KEY";
       c.nullable = false;
@@ -378,7 +480,7 @@ void RunCreateTable(Context& ctx, const Statement& s) {
   if (!name.Schema().empty() && !platform::SameText(name.Schema(), "dbo")) throw NotSupported("schemas other than dbo");
   if (object[0] == '#') throw NotSupported("temporary tables");
   const std::string schema = name.Database().empty() ? "main" : ctx.session.SchemaOfDatabase(name.Database());
-  if (ctx.session.LoadTable(schema, object)) throw ObjectExists(object);
+  if (ObjectNameTaken(ctx.session.Db(), schema, object)) throw ObjectExists(object);
   std::size_t i = name.end;
   Expect(ctx, i, "(");
   const std::size_t close = Matching(ctx, i, s.end);
@@ -388,6 +490,7 @@ void RunCreateTable(Context& ctx, const Statement& s) {
   }
 
   std::vector<TableColumn> columns;
+  std::vector<std::optional<std::string>> default_names;
   std::string sqlite_columns, table_constraints;
   for (const auto& [b, e] : SplitList(ctx, i + 1, close)) {
     if (b == e) SyntaxErrorAt(ctx, e);
@@ -418,28 +521,79 @@ void RunCreateTable(Context& ctx, const Statement& s) {
                       parsed.column.type.StorageDeclaration() + (parsed.column.nullable ? "" : " NOT NULL") +
                       parsed.sqlite_constraints;
     columns.push_back(std::move(parsed.column));
+    default_names.push_back(std::move(parsed.default_name));
   }
   if (columns.empty()) SyntaxErrorAt(ctx, close);
 
   StatementScope scope(ctx.session);
   SqliteDb& db = ctx.session.Db();
   db.Exec("CREATE TABLE " + SqliteTableRef(schema, object) + " (" + sqlite_columns + table_constraints + ")");
-  auto table = db.Prepare("INSERT INTO " + schema + ".__tsql_tables (name, create_date) VALUES (?, getdate())");
-  table.Bind(1, dac::Value(object));
+  const std::int64_t object_id = NextObjectId(db, schema);
+  auto table = db.Prepare("INSERT INTO " + schema +
+                          ".__tsql_tables (object_id, name, create_date) VALUES (?, ?, getdate())");
+  table.BindAll({dac::Value(object_id), dac::Value(object)});
   table.Step();
-  const std::int64_t object_id = db.LastInsertRowid();
   auto insert = db.Prepare("INSERT INTO " + schema +
                            ".__tsql_columns (object_id, column_id, name, declared_type, is_nullable, is_identity, "
-                           "identity_seed, identity_increment, default_definition) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                           "identity_seed, identity_increment) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   for (const auto& c : columns) {
     insert.BindAll({dac::Value(object_id), dac::Value(c.column_id), dac::Value(c.name), dac::Value(c.type.ToString()),
                     dac::Value(c.nullable), dac::Value(c.identity),
                     c.identity ? dac::Value(c.identity_seed) : dac::Value(),
-                    c.identity ? dac::Value(c.identity_increment) : dac::Value(),
-                    c.default_definition ? dac::Value(*c.default_definition) : dac::Value()});
+                    c.identity ? dac::Value(c.identity_increment) : dac::Value()});
     insert.Step();
     insert.Reset();
   }
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    if (!columns[k].default_definition) continue;
+    AddDefaultConstraint(db, schema, default_names[k], object_id, object, columns[k], *columns[k].default_definition);
+  }
+  scope.Commit();
+}
+
+// ALTER TABLE T ADD [CONSTRAINT name] DEFAULT expression FOR column [WITH VALUES]:
+// the one form of ALTER TABLE that scripts of this system send.
+void RunAlterTable(Context& ctx, const Statement& s) {
+  const ObjectName name = RequireName(ctx, s.begin + 2);
+  std::size_t i = name.end;
+  if (!ctx.T(i).Is("add")) throw NotSupported("ALTER TABLE ... " + platform::UpperAscii(ctx.T(i).text));
+  ++i;
+  std::optional<std::string> constraint;
+  if (ctx.T(i).Is("constraint")) {
+    if (!ReadObjectName(ctx.tokens, i + 1)) SyntaxErrorAt(ctx, i + 1);
+    constraint = ctx.T(i + 1).text;
+    i += 2;
+  }
+  if (!ctx.T(i).Is("default")) {
+    throw NotSupported(constraint ? "ALTER TABLE ... ADD CONSTRAINT other than DEFAULT"
+                                  : "ALTER TABLE ... ADD columns");
+  }
+  const std::size_t from = ++i;
+  std::size_t for_at = from;
+  for (int depth = 0; for_at < s.end; ++for_at) {
+    if (ctx.T(for_at).IsSymbol("(")) ++depth;
+    if (ctx.T(for_at).IsSymbol(")")) --depth;
+    if (depth == 0 && ctx.T(for_at).Is("for")) break;
+  }
+  if (for_at == s.end || for_at == from) SyntaxErrorAt(ctx, for_at);
+  const Token& column_token = ctx.T(for_at + 1);
+  if (column_token.kind != TokenKind::kWord && column_token.kind != TokenKind::kQuotedName) {
+    SyntaxErrorAt(ctx, for_at + 1);
+  }
+  std::size_t end = for_at + 2;
+  if (ctx.T(end).Is("with") && ctx.T(end + 1).Is("values")) end += 2;
+  RequireEnd(ctx, end, s);
+  CheckDefaultExpression(ctx, from, for_at);
+
+  const auto table = ctx.session.FindTable(name);
+  if (!table) throw CannotFindObject(name.Written());
+  const TableColumn* column = table->Find(column_token.text);
+  if (!column) throw InvalidDefaultColumn(column_token.text, name.Written());
+  if (column->identity) throw DefaultOnIdentity(table->name, column->name);
+  if (column->default_definition) throw ColumnHasDefault();
+  StatementScope scope(ctx.session);
+  AddDefaultConstraint(ctx.session.Db(), table->schema, constraint, table->object_id, table->name, *column,
+                       KeptDefinition(ctx, from, for_at));
   scope.Commit();
 }
 
@@ -463,17 +617,102 @@ void RunDropTable(Context& ctx, const Statement& s) {
     ctx.session.Db().Exec("DROP TABLE " + t.SqliteRef());
     const std::string id = std::to_string(t.object_id);
     ctx.session.Db().Exec("DELETE FROM " + t.schema + ".__tsql_columns WHERE object_id = " + id);
+    ctx.session.Db().Exec("DELETE FROM " + t.schema + ".__tsql_defaults WHERE parent_object_id = " + id);
     ctx.session.Db().Exec("DELETE FROM " + t.schema + ".__tsql_tables WHERE object_id = " + id);
   }
   scope.Commit();
 }
 
+// A data file of CREATE DATABASE ... ON: NAME and FILENAME; the sizes
+// place nothing here and are read past.
+DatabaseFileSpec ReadFileSpec(const Context& ctx, std::size_t b, std::size_t e) {
+  DatabaseFileSpec spec;
+  bool named = false, filed = false;
+  for (const auto& [ib, ie] : SplitList(ctx, b, e)) {
+    if (ie - ib < 3 || !ctx.T(ib + 1).IsSymbol("=")) SyntaxErrorAt(ctx, std::min(ib + 1, ie));
+    const Token& key = ctx.T(ib);
+    const Token& value = ctx.T(ib + 2);
+    if (key.Is("name")) {
+      const bool name = value.kind == TokenKind::kWord || value.kind == TokenKind::kQuotedName ||
+                        value.kind == TokenKind::kString;
+      if (!name) SyntaxErrorAt(ctx, ib + 2);
+      if (ie - ib != 3) SyntaxErrorAt(ctx, ib + 3);
+      spec.logical_name = value.text;
+      named = true;
+    } else if (key.Is("filename")) {
+      if (value.kind != TokenKind::kString) SyntaxErrorAt(ctx, ib + 2);
+      if (ie - ib != 3) SyntaxErrorAt(ctx, ib + 3);
+      spec.file_name = value.text;
+      filed = true;
+    } else if (key.Is("size") || key.Is("maxsize") || key.Is("filegrowth")) {
+      const bool amount = value.kind == TokenKind::kNumber || value.Is("unlimited");
+      if (!amount) SyntaxErrorAt(ctx, ib + 2);
+      if (ie - ib > 4 || (ie - ib == 4 && ctx.T(ib + 3).kind != TokenKind::kWord && !ctx.T(ib + 3).IsSymbol("%"))) {
+        SyntaxErrorAt(ctx, ib + 3);
+      }
+    } else {
+      SyntaxErrorAt(ctx, ib);
+    }
+  }
+  if (!named || !filed) SyntaxErrorAt(ctx, e);
+  return spec;
+}
+
 void RunCreateDatabase(Context& ctx, const Statement& s) {
   const ObjectName name = RequireName(ctx, s.begin + 2);
   if (name.parts.size() != 1) SyntaxErrorAt(ctx, name.begin + 1);
-  if (name.end < s.end) throw NotSupported("CREATE DATABASE with file or option clauses");
+  std::optional<DatabaseFileSpec> file;
+  std::size_t i = name.end;
+  if (ctx.T(i).Is("on")) {
+    ++i;
+    if (ctx.T(i).Is("primary")) ++i;
+    Expect(ctx, i, "(");
+    const std::size_t close = Matching(ctx, i, s.end);
+    file = ReadFileSpec(ctx, i + 1, close);
+    i = close + 1;
+    if (ctx.T(i).IsSymbol(",")) throw NotSupported("CREATE DATABASE with more than one data file");
+  }
+  if (ctx.T(i).Is("log")) throw NotSupported("CREATE DATABASE ... LOG ON");
+  if (i < s.end) throw NotSupported("CREATE DATABASE with option clauses");
   RequireServerRole(ctx.session, {"sysadmin", "dbcreator"});
-  ctx.session.Instance().CreateDatabase(name.Object());
+  ctx.session.Instance().CreateDatabase(name.Object(), file, ctx.session.Login());
+}
+
+// ALTER DATABASE name|CURRENT SET RECOVERY SIMPLE|FULL|BULK_LOGGED [WITH ...].
+void RunAlterDatabase(Context& ctx, const Statement& s) {
+  std::size_t i = s.begin + 2;
+  std::string database;
+  if (ctx.T(i).Is("current")) {
+    database = ctx.session.Database();
+    ++i;
+  } else {
+    const ObjectName name = RequireName(ctx, i);
+    if (name.parts.size() != 1) SyntaxErrorAt(ctx, name.begin + 1);
+    database = name.Object();
+    i = name.end;
+  }
+  if (!ctx.T(i).Is("set")) throw NotSupported("ALTER DATABASE ... " + platform::UpperAscii(ctx.T(i).text));
+  ++i;
+  if (!ctx.T(i).Is("recovery")) throw NotSupported("ALTER DATABASE ... SET " + platform::UpperAscii(ctx.T(i).text));
+  const Token& model = ctx.T(i + 1);
+  if (!model.Is("simple") && !model.Is("full") && !model.Is("bulk_logged")) SyntaxErrorAt(ctx, i + 1);
+  i += 2;
+  // Terminations (NO_WAIT, ROLLBACK IMMEDIATE) end other sessions' work first; there is none to end here.
+  if (ctx.T(i).Is("with")) {
+    if (i + 1 >= s.end) SyntaxErrorAt(ctx, i + 1);
+    i = s.end;
+  }
+  RequireEnd(ctx, i, s);
+
+  SqlServerInstance& instance = ctx.session.Instance();
+  const auto canonical = instance.FindDatabase(database);
+  if (!canonical) throw CannotAlterDatabase(database);
+  const bool allowed = instance.IsServerRoleMember("sysadmin", ctx.session.Login()) ||
+                       instance.IsServerRoleMember("dbcreator", ctx.session.Login()) ||
+                       platform::SameText(instance.DatabaseOwner(*canonical), ctx.session.Login());
+  if (!allowed) throw CannotAlterDatabase(database);
+  if (platform::SameText(*canonical, "master")) throw RecoveryOptionOnMaster();
+  instance.SetRecoveryModel(*canonical, platform::UpperAscii(model.text));
 }
 
 void RunCreateLogin(Context& ctx, const Statement& s) {
@@ -484,6 +723,7 @@ void RunCreateLogin(Context& ctx, const Statement& s) {
   if (!ctx.T(i).Is("with")) SyntaxErrorAt(ctx, i);
   std::optional<std::string> password;
   std::string default_database = "master";
+  bool check_policy = true;
   for (const auto& [b, e] : SplitList(ctx, i + 1, s.end)) {
     if (e - b < 3 || !ctx.T(b + 1).IsSymbol("=")) SyntaxErrorAt(ctx, b);
     const Token& key = ctx.T(b);
@@ -494,14 +734,55 @@ void RunCreateLogin(Context& ctx, const Statement& s) {
       // HASHED, MUST_CHANGE and the like may follow the password.
     } else if (key.Is("default_database")) {
       default_database = value.text;
-    } else if (!(key.Is("check_policy") || key.Is("check_expiration") || key.Is("default_language") ||
+    } else if (key.Is("check_policy")) {
+      if (!value.Is("on") && !value.Is("off")) SyntaxErrorAt(ctx, b + 2);
+      check_policy = value.Is("on");
+    } else if (!(key.Is("check_expiration") || key.Is("default_language") ||
                  key.Is("sid") || key.Is("credential"))) {
       SyntaxErrorAt(ctx, b);
     }
   }
   if (!password) SyntaxErrorAt(ctx, i);
   RequireServerRole(ctx.session, {"sysadmin", "securityadmin"});
-  ctx.session.Instance().CreateLogin(name.Object(), *password, default_database);
+  ctx.session.Instance().CreateLogin(name.Object(), *password, default_database, check_policy);
+}
+
+// CREATE USER name [FOR|FROM LOGIN login | WITHOUT LOGIN] [WITH DEFAULT_SCHEMA = s].
+// Without a login clause the user stands for the login of its own name.
+void RunCreateUser(Context& ctx, const Statement& s) {
+  const ObjectName name = RequireName(ctx, s.begin + 2);
+  if (name.parts.size() != 1) SyntaxErrorAt(ctx, name.begin + 1);
+  std::size_t i = name.end;
+  std::optional<std::string> login = name.Object();
+  if ((ctx.T(i).Is("for") || ctx.T(i).Is("from")) && ctx.T(i + 1).Is("login")) {
+    const ObjectName login_name = RequireName(ctx, i + 2);
+    if (login_name.parts.size() != 1) SyntaxErrorAt(ctx, login_name.begin + 1);
+    login = login_name.Object();
+    i = login_name.end;
+  } else if (ctx.T(i).Is("without") && ctx.T(i + 1).Is("login")) {
+    login.reset();
+    i += 2;
+  } else if (ctx.T(i).Is("for") || ctx.T(i).Is("from")) {
+    throw NotSupported("users for certificates, keys and external providers");
+  }
+  if (ctx.T(i).Is("with")) {
+    // Every user's objects are dbo's here, so a default schema changes nothing.
+    for (const auto& [b, e] : SplitList(ctx, i + 1, s.end)) {
+      if (e - b != 3 || !ctx.T(b).Is("default_schema") || !ctx.T(b + 1).IsSymbol("=")) SyntaxErrorAt(ctx, b);
+    }
+    i = s.end;
+  }
+  RequireEnd(ctx, i, s);
+  RequireDatabaseRole(ctx.session, {"db_owner", "db_accessadmin"});
+  dac::Bytes sid;
+  if (login) {
+    const auto l = ctx.session.Instance().FindLogin(*login);
+    if (!l) throw NotAValidLogin(*login);
+    sid = l->sid;
+  }
+  StatementScope scope(ctx.session);
+  DatabasePrincipals(ctx.session.Db(), "main").CreateUser(name.Object(), sid);
+  scope.Commit();
 }
 
 void RunUse(Context& ctx, const Statement& s) {
@@ -596,6 +877,36 @@ void SpDropSrvRoleMember(Context& ctx, const std::vector<Argument>& args) {
   ctx.session.Instance().DropServerRoleMember(role, login);
 }
 
+void SpAddRoleMember(Context& ctx, const std::vector<Argument>& args) {
+  const std::string role = ArgumentText(args, "@rolename", 0, "sp_addrolemember");
+  const std::string member = ArgumentText(args, "@membername", 1, "sp_addrolemember");
+  if (ctx.session.InTransaction()) throw NotInATransaction("sys.sp_addrolemember");
+  RequireDatabaseRole(ctx.session, {"db_owner", "db_securityadmin"});
+  StatementScope scope(ctx.session);
+  DatabasePrincipals(ctx.session.Db(), "main").AddRoleMember(role, member);
+  scope.Commit();
+}
+
+// Makes a login the owner of the current database; dbo then stands for it.
+void SpChangeDbOwner(Context& ctx, const std::vector<Argument>& args) {
+  const std::string login = ArgumentText(args, "@loginame", 0, "sp_changedbowner");
+  if (ctx.session.InTransaction()) throw NotInATransaction("sys.sp_changedbowner");
+  const std::string database = ctx.session.Database();
+  if (platform::SameText(database, "master")) throw CannotChangeSystemDatabaseOwner();
+  SqlServerInstance& instance = ctx.session.Instance();
+  const auto l = instance.FindLogin(login);
+  if (!l) throw CannotFindPrincipal(login);
+  RequireServerRole(ctx.session, {"sysadmin"});
+  StatementScope scope(ctx.session);
+  DatabasePrincipals principals(ctx.session.Db(), "main");
+  if (const auto user = principals.FindBySid(l->sid); user && user->principal_id != kDboPrincipalId) {
+    throw OwnerIsAlreadyAUser();
+  }
+  principals.SetOwner(l->sid);
+  instance.SetDatabaseOwnerSid(database, l->sid);
+  scope.Commit();
+}
+
 struct ProcedureEntry {
   const char* name;
   Procedure run;
@@ -604,6 +915,8 @@ struct ProcedureEntry {
 constexpr ProcedureEntry kProcedures[] = {
     {"sp_addsrvrolemember", SpAddSrvRoleMember},
     {"sp_dropsrvrolemember", SpDropSrvRoleMember},
+    {"sp_addrolemember", SpAddRoleMember},
+    {"sp_changedbowner", SpChangeDbOwner},
 };
 
 void RunExec(Context& ctx, const Statement& s) {
@@ -676,6 +989,9 @@ constexpr HandlerEntry kHandlers[] = {
     {StatementKind::kCreateTable, RunCreateTable},
     {StatementKind::kCreateDatabase, RunCreateDatabase},
     {StatementKind::kCreateLogin, RunCreateLogin},
+    {StatementKind::kCreateUser, RunCreateUser},
+    {StatementKind::kAlterDatabase, RunAlterDatabase},
+    {StatementKind::kAlterTable, RunAlterTable},
     {StatementKind::kDropTable, RunDropTable},
     {StatementKind::kUse, RunUse},
     {StatementKind::kSet, RunSet},

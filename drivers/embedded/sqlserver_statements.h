@@ -2,9 +2,11 @@
 // statements (sqlserver_batch.h) and hands each to the handler of its kind.
 // Handlers translate what SQLite can run as it is (SELECT, UPDATE, DELETE)
 // and carry out the rest themselves against the instance's catalogue (CREATE
-// TABLE with its declared types, INSERT through the table writer, USE, SET,
-// IF, transactions, logins, the server-role procedures). A statement kind
-// without a handler fails with a message that names it.
+// TABLE with its declared types and defaults, ALTER TABLE ... ADD DEFAULT,
+// INSERT through the table writer, CREATE DATABASE with its data file, ALTER
+// DATABASE ... SET RECOVERY, USE, SET, IF, transactions, logins and users, and
+// the procedures for server roles, database roles and the database owner). A
+// statement kind without a handler fails with a message that names it.
 //
 // Statements run in order; the first that fails ends the batch and its error
 // rises, with the statement's text as context.

@@ -10,8 +10,9 @@ namespace embedded::sqlserver {
 namespace {
 
 // The sys views that live in master; every other sys view is per database.
-constexpr std::array kServerViews = {"databases", "sql_logins", "server_principals", "server_role_members",
-                                     "syslogins", "sysdatabases"};
+constexpr std::array kServerViews = {"databases",           "sql_logins", "server_principals",
+                                     "server_role_members", "master_files", "syslogins",
+                                     "sysdatabases"};
 
 constexpr std::array kTableHints = {"nolock",   "readuncommitted", "readcommitted", "rowlock",   "tablock",
                                     "tablockx", "updlock",         "holdlock",      "paglock",   "xlock",
@@ -53,6 +54,7 @@ std::optional<SqlType> FunctionResultType(const Token& name) {
       {"datalength", "int"},      {"charindex", "int"},          {"db_name", "nvarchar(128)"},
       {"suser_sname", "nvarchar(128)"}, {"suser_name", "nvarchar(128)"}, {"user_name", "nvarchar(128)"},
       {"object_id", "int"},       {"db_id", "smallint"},         {"newid", "uniqueidentifier"},
+      {"datepart", "int"},        {"suser_sid", "varbinary(85)"},
   };
   for (const Entry& e : kTypes) {
     if (name.Is(e.function)) return SqlType::Parse(e.type);
@@ -206,6 +208,7 @@ class Translator {
       if (call) {
         if (t.Is("convert")) return Convert(i, e);
         if (t.Is("cast")) return Cast(i, e);
+        if (t.Is("datepart")) return DatePart(i, e);
         if (t.Is("isnull")) {
           Emit("ifnull");
         } else if (t.Is("left") || t.Is("right")) {
@@ -328,6 +331,19 @@ class Translator {
     // ISO ones (styles 120, 121, 23) that scripts ask for.
     EmitCast(type_end + 1, value_end, ParseTypeTokens(i + 2, type_end));
     return close + 1;
+  }
+
+  // DATEPART names its unit with a bare word, which SQLite would read as a
+  // column; it goes over as a text.
+  std::size_t DatePart(std::size_t i, std::size_t e) {
+    const std::size_t unit = i + 2;
+    if (unit >= e) throw IncorrectSyntaxAtEnd();
+    if (t_[unit].kind != TokenKind::kWord) throw IncorrectSyntax(t_[unit].text);
+    const auto part = DatePartName(t_[unit].text);
+    if (!part) throw ServerError(155, "42000", "'" + t_[unit].text + "' is not a recognized datepart option.");
+    Emit("datepart(" + QuoteSqlString(*part));
+    ++depth_;
+    return unit + 1;
   }
 
   std::size_t Select(std::size_t i, std::size_t e) {

@@ -2,9 +2,10 @@
 // dialect for the embedded SQL Server instance: [bracketed] and "quoted"
 // names, dbo. schema prefixes, three-part names of other databases, the sys
 // catalogue views, TOP n (as LIMIT), ISNULL, CONVERT and CAST with T-SQL
-// types, + between texts, table hints, @@ variables, N'texts' and 0x binary
-// literals. Functions with T-SQL names that SQLite lacks (getdate, db_name,
-// len, ...) are registered on the SQLite handle by the session instead.
+// types, DATEPART's unit words, + between texts, table hints, @@ variables,
+// N'texts' and 0x binary literals. Functions with T-SQL names that SQLite
+// lacks (getdate, db_name, len, datepart, ...) are registered on the SQLite
+// handle by the session instead.
 //
 // Pure functions apart from the scope's callbacks; one translation belongs to
 // one thread.

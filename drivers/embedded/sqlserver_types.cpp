@@ -731,6 +731,52 @@ dac::Value SqlType::FromStored(const dac::Value& s) const {
   return dac::Value(s.ToText());
 }
 
+std::optional<std::string> DatePartName(std::string_view word) {
+  struct Entry {
+    const char* part;
+    std::array<const char*, 3> spellings;
+  };
+  static constexpr Entry kParts[] = {
+      {"year", {"year", "yy", "yyyy"}},      {"quarter", {"quarter", "qq", "q"}},
+      {"month", {"month", "mm", "m"}},       {"dayofyear", {"dayofyear", "dy", "y"}},
+      {"day", {"day", "dd", "d"}},           {"week", {"week", "wk", "ww"}},
+      {"weekday", {"weekday", "dw", "w"}},   {"hour", {"hour", "hh", "hh"}},
+      {"minute", {"minute", "mi", "n"}},     {"second", {"second", "ss", "s"}},
+      {"millisecond", {"millisecond", "ms", "ms"}}, {"microsecond", {"microsecond", "mcs", "mcs"}},
+      {"nanosecond", {"nanosecond", "ns", "ns"}},
+  };
+  for (const Entry& e : kParts) {
+    for (const char* spelling : e.spellings) {
+      if (platform::SameText(word, spelling)) return e.part;
+    }
+  }
+  return std::nullopt;
+}
+
+std::int64_t DatePartOf(std::string_view part, const dac::DateTime& d) {
+  using namespace std::chrono;
+  const year_month_day ymd{year{d.year}, month{static_cast<unsigned>(d.month)}, day{static_cast<unsigned>(d.day)}};
+  const sys_days date{ymd};
+  const sys_days new_year{year{d.year} / January / 1};
+  const auto day_of_year = (date - new_year).count() + 1;
+  // Sunday is day 1 of the week.
+  const auto weekday_of = [](sys_days t) { return static_cast<std::int64_t>(weekday{t}.c_encoding()) + 1; };
+  if (part == "year") return d.year;
+  if (part == "quarter") return (d.month - 1) / 3 + 1;
+  if (part == "month") return d.month;
+  if (part == "dayofyear") return day_of_year;
+  if (part == "day") return d.day;
+  if (part == "week") return (day_of_year + weekday_of(new_year) - 2) / 7 + 1;
+  if (part == "weekday") return weekday_of(date);
+  if (part == "hour") return d.hour;
+  if (part == "minute") return d.minute;
+  if (part == "second") return d.second;
+  if (part == "millisecond") return d.nanosecond / 1000000;
+  if (part == "microsecond") return d.nanosecond / 1000;
+  if (part == "nanosecond") return d.nanosecond;
+  throw std::invalid_argument("Unknown date part " + std::string(part));
+}
+
 void RegisterSqlServerCollations(sqlite3* db) {
   struct Entry {
     const char* name;

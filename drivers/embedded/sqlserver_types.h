@@ -1,7 +1,8 @@
 // The column types of the embedded SQL Server instance: parsing a declared
 // T-SQL type ("varchar(10)", "decimal(19, 4)", "varbinary(max)"), the field
-// type a client sees for it, how its values are kept in SQLite, and the
-// conversions on the way in (with the server's refusals) and out.
+// type a client sees for it, how its values are kept in SQLite, the
+// conversions on the way in (with the server's refusals) and out, and the
+// parts DATEPART takes from a date-time.
 //
 // Storage: integers (bit included) as SQLite integers, float and real as
 // doubles, texts as texts, binaries as blobs; money and decimal values as
@@ -80,6 +81,13 @@ struct SqlType {
 
   friend bool operator==(const SqlType&, const SqlType&) = default;
 };
+
+// The canonical name of a DATEPART unit ("yy" and "yyyy" are "year"), or
+// nothing for a word the server does not take as one.
+std::optional<std::string> DatePartName(std::string_view word);
+// DATEPART of a date-time for a canonical unit; weeks start on Sunday, as
+// under the default DATEFIRST 7.
+std::int64_t DatePartOf(std::string_view part, const dac::DateTime& d);
 
 // Names of the collations that StorageDeclaration uses.
 inline constexpr const char* kTextCollation = "tsql_ci";
