@@ -4,7 +4,6 @@
 
 namespace app {
 
-void TfMain::CopyRows() {}
 void TfMain::VerifyCounts() {}
 void TfMain::CreateSupportingObjects() {}
 

@@ -142,6 +142,17 @@ class TfMain {
   // copy must agree for the whole row copy even if the box changes meanwhile.
   bool MultiThreadRun = false;
 
+  // The row copy. Workers share these with the window's thread: each worker
+  // clears its own slot's WorkerBusy entry and counts TablesDone; slot 1 also
+  // reports its current table's rows.
+  std::array<std::atomic<bool>, kWorkerSlots + 1> WorkerBusy{};
+  std::atomic<int> TablesDone{0};
+  std::atomic<std::int64_t> DetailTotal{0};
+  std::atomic<std::int64_t> DetailDone{0};
+  // Copies one table on a worker slot (1 to 7); logs its problems, raises nothing.
+  virtual void CopyTable(int WorkerSlot, const std::string& TableName);
+  bool AnyWorkerBusy() const;
+
   // Connections and their events. The two connect operations are the run's
   // first steps (a test may stand in for them).
   virtual void ConnectOracle();

@@ -90,10 +90,12 @@ TEST(Program, DefaultSettingsFileIsBesideTheProgram) {
   const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
   servers.CreateTargetDatabase("Nortiva55");
   servers.WriteSettings(dir / "migrator.ini");
+  platform::IniFile ini(dir / "migrator.ini");
+  TickOnlyVerify(ini);
   const Result r = RunProgram(dir, "/a");
   EXPECT_EQ(r.status, 0) << r.output;
   const std::string ini = ReadFile(dir / "migrator.ini");
-  for (const char* key : {"SQLServer=", "ORAConnectionType=0", "CreateSQLDatabase=1",
+  for (const char* key : {"SQLServer=", "ORAConnectionType=0", "CreateSQLDatabase=0",
                           "MigrateTablesCopyRowsMultiThread=1", "Oracle=embedded"}) {
     EXPECT_NE(ini.find(key), std::string::npos) << key << "\n" << ini;
   }
