@@ -90,8 +90,8 @@ TEST(Program, DefaultSettingsFileIsBesideTheProgram) {
   const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
   servers.CreateTargetDatabase("Nortiva55");
   servers.WriteSettings(dir / "migrator.ini");
-  platform::IniFile ini(dir / "migrator.ini");
-  TickOnlyVerify(ini);
+  platform::IniFile settings(dir / "migrator.ini");
+  TickOnlyVerify(settings);
   const Result r = RunProgram(dir, "/a");
   EXPECT_EQ(r.status, 0) << r.output;
   const std::string ini = ReadFile(dir / "migrator.ini");
