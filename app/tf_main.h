@@ -153,6 +153,9 @@ class TfMain {
   virtual void CopyTable(int WorkerSlot, const std::string& TableName);
   bool AnyWorkerBusy() const;
 
+  // The exact row count of one Oracle table, through orasqQuery1.
+  std::int64_t CountRows(const std::string& TableName);
+
   // Connections and their events. The two connect operations are the run's
   // first steps (a test may stand in for them).
   virtual void ConnectOracle();
