@@ -85,6 +85,41 @@ TEST(Program, UnattendedRunWritesTheLogAndTheSettings) {
   EXPECT_FALSE(std::filesystem::exists(dir / "migrator.ini"));
 }
 
+TEST(Program, PreparingTheTargetWritesTheStepsEntriesInOrder) {
+  TempDir dir;
+  const EmbeddedServers servers(dir.path(), testing_support::ReadFile(std::filesystem::path(MIGRATOR_SOURCE_DIR) /
+                                                                     "tests/fixtures/oracle/erp_source.sql"));
+  const auto ini_path = dir / "site.ini";
+  servers.WriteSettings(ini_path);
+  platform::IniFile ini(ini_path);
+  for (const char* key : {"MigrateTablesCopyRows", "MigrateTablesVerify", "MigrateProgramSQLObjects"}) {
+    ini.WriteBool("Migrate", key, false);
+  }
+  const Result r = RunProgram(dir, "/A /INI=" + ini_path.string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  const auto logs = RunLogs(dir);
+  ASSERT_EQ(logs.size(), 1u);
+  std::vector<std::string> shape;
+  std::istringstream log(ReadFile(logs[0]));
+  for (std::string line; std::getline(log, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    shape.push_back(std::regex_replace(line, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"), "<time>"));
+  }
+  const std::string banner = "=====================";
+  EXPECT_EQ(shape, (std::vector<std::string>{
+                       "VORANTEX™5.5 ORACLE to MSSQL migrator - Nortiva, Build: 1",
+                       banner, "QARNETH Process Start at: <time>", banner,
+                       banner, "Create Users Start at: <time>", banner,
+                       banner, "Create Users Finish at: <time>", banner,
+                       "ORACLE connect as sys on " + servers.oracle_dir.string() + ":1521:ORCL.Nortiva55, Build: 5500 Revision: 12",
+                       "MSSQL connect as sa on " + servers.sqlserver_dir.string() + ".Nortiva55",
+                       banner, "Create Tables Start at: <time>", banner,
+                       "QARNETH-00001: unknown datatype 'NVARCHAR2' for column ACWIDE in table THE_SETITEM", "",
+                       banner, "Create Tables Finish at: <time>", banner,
+                       banner, "QARNETH Finish at: <time>", banner,
+                   }));
+}
+
 TEST(Program, DefaultSettingsFileIsBesideTheProgram) {
   TempDir dir;
   const EmbeddedServers servers(dir.path(), testing_support::kMinimalErpSource);
