@@ -3,6 +3,8 @@
 // ignored, and a close request is remembered for the caller to act on.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -15,12 +17,19 @@ class HeadlessHost : public UiHost {
  public:
   explicit HeadlessHost(std::ostream& err);
 
-  void ProcessMessages() override {}
+  // Prints the progress line (when one is set) at most a few times a second,
+  // over itself: nobody sees a status bar in an unattended run.
+  void ProcessMessages() override;
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void SetCursor(CursorKind kind) override { cursor_ = kind; }
   void FocusControl(const std::string&) override {}
   void Close() override { close_requested_ = true; }
+
+  // What the progress line says; unset, nothing is printed.
+  void SetProgressLine(std::function<std::string()> describe) { describe_ = std::move(describe); }
+  // Ends a progress line that is still on the screen.
+  void EndProgress();
 
   bool CloseRequested() const { return close_requested_; }
   CursorKind Cursor() const { return cursor_; }
@@ -33,6 +42,9 @@ class HeadlessHost : public UiHost {
   CursorKind cursor_ = CursorKind::kDefault;
   std::vector<std::string> messages_;
   std::vector<std::string> errors_;
+  std::function<std::string()> describe_;
+  std::string last_line_;
+  std::chrono::steady_clock::time_point last_print_{};
 };
 
 }  // namespace app

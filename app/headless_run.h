@@ -9,7 +9,8 @@
 namespace app {
 
 // Returns the exit status for schedulers (ExitStatus). Errors and messages go to
-// `err`. The settings file is written at the end, as a closing window does.
-int RunHeadless(ProgramStart start, std::ostream& err);
+// `err`, and with `progress` a line saying what the run is doing (for a person
+// at a terminal). The settings file is written at the end, as a closing window does.
+int RunHeadless(ProgramStart start, std::ostream& err, bool progress = false);
 
 }  // namespace app

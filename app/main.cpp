@@ -1,5 +1,7 @@
 // Program entry: the window when there is a display, the headless host for an
 // unattended run without one.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -41,5 +43,5 @@ int main(int argc, char** argv) {
 #else
   (void)HasDisplay;
 #endif
-  return app::RunHeadless(std::move(start), std::cerr);
+  return app::RunHeadless(std::move(start), std::cerr, isatty(STDERR_FILENO) != 0);
 }
