@@ -6,6 +6,8 @@
 #include <chrono>
 #include <ctime>
 #include <random>
+#include <stdexcept>
+#include <vector>
 
 #include "drivers/embedded/sqlserver_errors.h"
 #include "platform/text.h"
@@ -141,21 +143,74 @@ void DatePartCall(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void DestroyText(void* p) { std::unique_ptr<std::string>(static_cast<std::string*>(p)); }
 
-// A function answered from the server's catalogue (db_id, suser_sname, ...):
-// the user data holds a query whose "?" markers take the arguments.
-void CatalogueLookup(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  const auto& sql = *static_cast<const std::string*>(sqlite3_user_data(ctx));
+using CallStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+
+// `sql` prepared on the handle of the function call; an empty statement after
+// reporting the error to the call.
+CallStatement PrepareForCall(sqlite3_context* ctx, const std::string& sql) {
   sqlite3* db = sqlite3_context_db_handle(ctx);
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
-    return sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+    sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
   }
-  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
-  for (int i = 0; i < argc; ++i) sqlite3_bind_value(raw, i + 1, argv[i]);
-  const int rc = sqlite3_step(raw);
-  if (rc == SQLITE_ROW) return sqlite3_result_value(ctx, sqlite3_column_value(raw, 0));
-  if (rc != SQLITE_DONE) return sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+  return CallStatement(raw, sqlite3_finalize);
+}
+
+// Answers a function call with the first value of `st`; NULL when it has no row.
+void AnswerWithFirstValue(sqlite3_context* ctx, sqlite3_stmt* st) {
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) return sqlite3_result_value(ctx, sqlite3_column_value(st, 0));
+  if (rc != SQLITE_DONE) return sqlite3_result_error(ctx, sqlite3_errmsg(sqlite3_context_db_handle(ctx)), -1);
   sqlite3_result_null(ctx);
+}
+
+// A function answered from the server's catalogue (db_id, suser_sname, ...):
+// the user data holds a query whose "?" markers take the arguments.
+void CatalogueLookup(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const CallStatement st = PrepareForCall(ctx, *static_cast<const std::string*>(sqlite3_user_data(ctx)));
+  if (!st) return;
+  for (int i = 0; i < argc; ++i) sqlite3_bind_value(st.get(), i + 1, argv[i]);
+  AnswerWithFirstValue(ctx, st.get());
+}
+
+// OBJECT_ID(name[, type]) for objects of the current database (the user data
+// holds its name): "T", "dbo.T", "[dbo].[T]" or "Db.dbo.T", without regard
+// to case. Like the server it answers NULL, not an error, for a name it
+// cannot resolve; that covers other schemas, other databases and temporary
+// objects.
+void ObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const auto& database = *static_cast<const std::string*>(sqlite3_user_data(ctx));
+  std::vector<Token> tokens;
+  try {
+    tokens = Tokenize(ArgText(argv[0]));
+  } catch (const std::runtime_error&) {
+    return sqlite3_result_null(ctx);
+  }
+  const auto name = ReadObjectName(tokens, 0);
+  if (!name || tokens[name->end].kind != TokenKind::kEnd || name->parts.size() > 3) return sqlite3_result_null(ctx);
+  const std::string schema = name->Schema();
+  const std::string db = name->Database();
+  if ((!schema.empty() && !platform::SameText(schema, "dbo")) || (!db.empty() && !platform::SameText(db, database))) {
+    return sqlite3_result_null(ctx);
+  }
+  const bool typed = argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL;
+  const CallStatement st = PrepareForCall(
+      ctx, std::string("SELECT object_id FROM main.\"sys.objects\" WHERE name = ?1 COLLATE tsql_ci") +
+               (typed ? " AND type = trim(?2) COLLATE tsql_ci" : ""));
+  if (!st) return;
+  const std::string& object = name->Object();
+  sqlite3_bind_text64(st.get(), 1, object.data(), object.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (typed) sqlite3_bind_value(st.get(), 2, argv[1]);
+  AnswerWithFirstValue(ctx, st.get());
+}
+
+// The exact number of rows of a table, for sys.partitions: the schema that
+// holds it and its name.
+void TableRows(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const CallStatement st = PrepareForCall(
+      ctx, "SELECT count(*) FROM " + QuoteSqliteName(ArgText(argv[0])) + "." + QuoteSqliteName(ArgText(argv[1])));
+  if (st) AnswerWithFirstValue(ctx, st.get());
 }
 
 void Check(sqlite3* db, int rc) {
@@ -191,7 +246,7 @@ void RegisterFunctions(sqlite3* db, const std::string& database, const std::stri
       {"charindex", 2, CharIndex, true},    {"charindex", 3, CharIndex, true},   {"tsql_left", 2, Left, true},
       {"tsql_right", 2, Right, true},       {"space", 1, Space, true},           {"newid", 0, NewId, false},
       {"year", 1, DatePart<0>, true},       {"month", 1, DatePart<1>, true},     {"day", 1, DatePart<2>, true},
-      {"datepart", 2, DatePartCall, true},
+      {"datepart", 2, DatePartCall, true},  {"tsql_table_rows", 2, TableRows, false},
   };
   for (const Entry& f : kFunctions) {
     Check(db, sqlite3_create_function_v2(db, f.name, f.args, SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0),
@@ -201,6 +256,13 @@ void RegisterFunctions(sqlite3* db, const std::string& database, const std::stri
   RegisterConstant(db, "suser_sname", login);
   RegisterConstant(db, "suser_name", login);
   RegisterConstant(db, "user_name", "dbo");
+  for (int args : {1, 2}) {
+    auto holder = std::make_unique<std::string>(database);
+    // SQLite owns the name from here on and frees it through DestroyText.
+    Check(db, sqlite3_create_function_v2(db, "object_id", args, SQLITE_UTF8, holder.get(), ObjectId, nullptr, nullptr,
+                                         DestroyText));
+    (void)holder.release();
+  }
   // master's catalogue is the main schema of a session in master, and attached as "master" elsewhere.
   const std::string server = platform::SameText(database, "master") ? "main" : "master";
   RegisterLookup(db, "db_id", 0,
