@@ -65,6 +65,20 @@ std::optional<SqlType> FunctionResultType(const Token& name) {
 // The name SQLite knows a sys view by: "sys.tables".
 std::string SysViewName(const std::string& view) { return "sys." + Lower(view); }
 
+// What a reference to the sys view `view` of the database in SQLite schema
+// `schema` becomes. sys.partitions reports each table's row count as of the
+// query, which a view stored in the database cannot reach for the schema it
+// lives in, so it is a derived table over that schema's catalogue. Every
+// table here is a heap of one partition: index 0, partition 1.
+std::string SysViewRef(const std::string& schema, const std::string& view) {
+  if (platform::SameText(view, "partitions")) {
+    return "(SELECT object_id AS partition_id, object_id, 0 AS index_id, 1 AS partition_number, object_id AS hobt_id, "
+           "tsql_table_rows(" + QuoteSqlString(schema) + ", name) AS \"rows\", 0 AS data_compression, "
+           "'NONE' COLLATE tsql_ci AS data_compression_desc FROM " + schema + ".__tsql_tables)";
+  }
+  return schema + "." + QuoteSqliteName(SysViewName(view));
+}
+
 class Translator {
  public:
   Translator(const std::vector<Token>& tokens, TranslationScope& scope) : t_(tokens), scope_(scope) {}
@@ -255,7 +269,7 @@ class Translator {
         Remember(p[1], n);
       } else if (platform::SameText(p[0], "sys")) {
         const bool server = IsOneOf(Token{TokenKind::kWord, p[1]}, kServerViews);
-        Emit((server ? scope_.ServerCatalogueSchema() : std::string("main")) + "." + q(SysViewName(p[1])));
+        Emit(SysViewRef(server ? scope_.ServerCatalogueSchema() : std::string("main"), p[1]));
         Remember(SysViewName(p[1]), n);
       } else {
         Emit(q(p[0]) + "." + q(p[1]));
@@ -271,7 +285,7 @@ class Translator {
       const std::string schema = scope_.SchemaOfDatabase(p[0]);
       const bool sys = platform::SameText(schema_part, "sys");
       const std::string object = sys ? SysViewName(p[2]) : p[2];
-      std::string ref = schema + "." + q(object);
+      std::string ref = sys ? SysViewRef(schema, p[2]) : schema + "." + q(object);
       for (std::size_t k = 3; k < p.size(); ++k) ref += "." + q(p[k]);
       Emit(ref);
       Remember(object, n);
