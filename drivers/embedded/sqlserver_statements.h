@@ -5,8 +5,9 @@
 // TABLE with its declared types and defaults, ALTER TABLE ... ADD DEFAULT,
 // INSERT through the table writer, CREATE DATABASE with its data file, ALTER
 // DATABASE ... SET RECOVERY, USE, SET, IF, transactions, logins and users, and
-// the procedures for server roles, database roles and the database owner). A
-// statement kind without a handler fails with a message that names it.
+// the procedures for server roles, database roles, the database owner and
+// statistics). A statement kind without a handler fails with a message that
+// names it.
 //
 // Statements run in order; the first that fails ends the batch and its error
 // rises, with the statement's text as context.
