@@ -42,8 +42,14 @@ std::vector<std::filesystem::path> RunLogs(const TempDir& dir) {
   return logs;
 }
 
-// Only "Verify" ticked: the run reaches the target database without the later steps.
+// Only "Verify" ticked: the run reaches the target database and verifies it,
+// with scripts of the test's own beside the program.
 void TickOnlyVerify(platform::IniFile& ini) {
+  const auto folder = ini.FileName().parent_path();
+  testing_support::WriteFile(folder / "MigrateVerifyB.sql",
+                             "create table tMG_TableCounts (acTableName varchar(128), anNumberOfRecords int, "
+                             "anTotalColunms int)");
+  testing_support::WriteFile(folder / "MigrateVerifyA.sql", "select count(*) as anTables from tMG_TableCounts");
   for (const char* key : {"CreateSQLUser", "CreateSQLUserAll", "CreateSQLDatabase"}) ini.WriteBool("Create", key, false);
   for (const char* key : {"MigrateTablesCreateTables", "MigrateTablesCopyRows", "MigrateProgramSQLObjects"}) {
     ini.WriteBool("Migrate", key, false);
@@ -74,6 +80,17 @@ TEST(Program, UnattendedRunWritesTheLogAndTheSettings) {
                             "ORACLE connect as sys on " + servers.oracle_dir.string() +
                             ":1521:ORCL\\.Nortiva55, Build: 5500 Revision: 12\r\n"
                             "MSSQL connect as sa on " + servers.sqlserver_dir.string() + "\\.Nortiva55\r\n"
+                            "=====================\r\n"
+                            "Verify Start at: " + time + "\r\n"
+                            "=====================\r\n"
+                            "=====================\r\n"
+                            "anTables \r\n"
+                            "-------- \r\n"
+                            "       2 \r\n"
+                            "=====================\r\n"
+                            "=====================\r\n"
+                            "Verify Finish at: " + time + "\r\n"
+                            "=====================\r\n"
                             "=====================\r\n"
                             "QARNETH Finish at: " + time + "\r\n"
                             "=====================\r\n");

@@ -29,6 +29,8 @@ class HookedMain : public app::TfMain {
     if (during_run) during_run(*this);
   }
   void CopyRows() override {}
+  void VerifyCounts() override {}
+  void CreateSupportingObjects() override {}
 };
 
 struct Fixture {

@@ -16,11 +16,13 @@
 
 namespace testing_support {
 
-// The smallest ERP source: the schema with its system parameter table.
+// The smallest ERP source: the schema with its system parameter table and its
+// table register.
 inline constexpr const char* kMinimalErpSource =
     "create user NORTIVA55 identified by erp;\n"
     "create table NORTIVA55.tVX_SysParamSys (anBuildNo number(10), anRevision number(10));\n"
-    "insert into NORTIVA55.tVX_SysParamSys values (5500, 12);\n";
+    "insert into NORTIVA55.tVX_SysParamSys values (5500, 12);\n"
+    "create table NORTIVA55.tVX_SysTables (acTableName varchar2(30), acUserDef char(1));\n";
 
 struct EmbeddedServers {
   static constexpr const char* kSysPassword = "Fenwirk";
