@@ -55,15 +55,7 @@ struct EmbeddedRun {
   void Run() { form.Dispatch([&] { form.bProcessClick(); }); }
 
   std::vector<std::string> Log() const {
-    const std::string all = ReadFile(form.LastRunLogName());
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start < all.size();) {
-      std::size_t end = all.find("\r\n", start);
-      if (end == std::string::npos) end = all.size();
-      lines.push_back(all.substr(start, end - start));
-      start = end + 2;
-    }
-    return lines;
+    return testing_support::LogLines(form.LastRunLogName());
   }
   bool LogHas(const std::string& text) const {
     for (const auto& l : Log()) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -36,6 +37,19 @@ inline std::string ReadFile(const std::filesystem::path& p) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The lines of a run log (CR LF ended), without their line ends.
+inline std::vector<std::string> LogLines(const std::filesystem::path& p) {
+  const std::string all = ReadFile(p);
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < all.size();) {
+    std::size_t end = all.find("\r\n", start);
+    if (end == std::string::npos) end = all.size();
+    lines.push_back(all.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
 }
 
 inline void WriteFile(const std::filesystem::path& p, const std::string& text) {
