@@ -70,6 +70,22 @@ TEST(VerifyCounts, AnEmptyResultGivesAnEmptyReport) {
   EXPECT_EQ(r.Report(), std::vector<std::string>{""});
 }
 
+TEST(VerifyCounts, ReportLayoutOfLongValuesNullsAndUnicodeTexts) {
+  Verify r;
+  WriteFile(r.dir / "MigrateVerifyB.sql",
+            std::string(kPrepare) +
+                "go\r\ncreate table tR (acLong varchar(60), anNull int, acWide nvarchar(10), anBig int)\r\ngo\r\n"
+                "insert into tR values ('a text that is longer than thirty characters', null, N'čžš', 1234567)\r\n");
+  WriteFile(r.dir / "MigrateVerifyA.sql", "select acLong, anNull, acWide, anBig from tR");
+  r.Run();
+  EXPECT_EQ(r.Report(), (std::vector<std::string>{
+                            "acLong                         anNull acWide anBig ",
+                            "------------------------------ ------ ------ ----- ",
+                            // Too long for their widths: written whole, pushing the rest right.
+                            "a text that is longer than thirty characters           čžš 1234567 ",
+                        }));
+}
+
 TEST(VerifyCounts, AMissingScriptEndsTheRun) {
   Verify r;
   std::filesystem::remove(r.dir / "MigrateVerifyA.sql");
