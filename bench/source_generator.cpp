@@ -1,5 +1,7 @@
 #include "bench/source_generator.h"
 
+#include <iterator>
+
 #include <random>
 
 #include "dac/driver.h"
@@ -90,9 +92,39 @@ const std::vector<std::pair<std::string, std::string>>& SourceColumns() {
 }
 
 std::vector<std::string> SourceTables(const SourceShape& shape) {
+  static const char* const kBusiness[] = {
+      "Move",     "MoveItem", "Order",   "OrderItem", "Invoice",  "InvoiceItem", "Stock",    "StockItem",
+      "SetItem",  "SetSubj",  "Payment", "Ledger",    "LedgerItem", "Price",     "PriceItem", "Contract",
+      "Task",     "Document", "Cost",    "Asset",     "Employee", "Salary",      "Warehouse", "Route",
+      "Vehicle",  "Project",  "Budget",  "Account",   "Tax",      "Note",
+  };
+  constexpr int kKinds = static_cast<int>(std::size(kBusiness));
   std::vector<std::string> names;
-  for (int t = 1; t <= shape.tables; ++t) names.push_back("TGEN" + std::to_string(t));
+  for (int t = 1; t <= shape.tables; ++t) {
+    if (!shape.erp_like) {
+      names.push_back("TGEN" + std::to_string(t));
+    } else {
+      const int k = t - 1;
+      names.push_back("tHE_" + std::string(kBusiness[k % kKinds]) + (k < kKinds ? "" : std::to_string(k / kKinds + 1)));
+    }
+  }
   return names;
+}
+
+std::vector<std::int64_t> SourceTableRows(const SourceShape& shape) {
+  std::vector<double> weights;
+  for (int t = 0; t < shape.tables; ++t) weights.push_back(shape.erp_like ? 1.0 / (t + 1) : 1.0);
+  double total = 0;
+  for (double w : weights) total += w;
+  std::vector<std::int64_t> rows;
+  std::int64_t assigned = 0;
+  for (int t = 0; t < shape.tables; ++t) {
+    rows.push_back(static_cast<std::int64_t>(static_cast<double>(shape.rows) * weights[t] / total));
+    assigned += rows.back();
+  }
+  // The first table takes the remainder, so that the list stays largest first.
+  if (!rows.empty()) rows.front() += shape.rows - assigned;
+  return rows;
 }
 
 void GenerateSource(const std::filesystem::path& dir, const SourceShape& shape) {
@@ -115,11 +147,11 @@ void GenerateSource(const std::filesystem::path& dir, const SourceShape& shape) 
   }
   RowMaker maker(shape.seed);
   const auto tables = SourceTables(shape);
-  const std::int64_t per_table = shape.rows / shape.tables;
+  const auto table_rows = SourceTableRows(shape);
   for (std::size_t t = 0; t < tables.size(); ++t) {
-    // The first table takes the remainder, so that the list stays largest first.
-    const std::int64_t rows = t == 0 ? shape.rows - per_table * (shape.tables - 1) : per_table;
+    const std::int64_t rows = table_rows[t];
     owner->Execute("CREATE TABLE " + tables[t] + " (" + declaration + ")");
+    if (shape.erp_like) owner->Execute("INSERT INTO tVX_SysTables VALUES ('" + tables[t] + "', 'F')");
     std::vector<dac::Row> chunk;
     for (std::int64_t id = 1; id <= rows;) {
       chunk.clear();

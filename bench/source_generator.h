@@ -18,10 +18,17 @@ struct SourceShape {
   std::uint64_t seed = 1;
   std::string schema = "NORTIVA55";
   std::string sys_password = "Fenwirk";
+  // Business tables as the ERP names them (tHE_...), registered in
+  // tVX_SysTables, with sizes falling from the largest (the largest holds about
+  // a quarter of the rows); otherwise TGEN1... of even sizes.
+  bool erp_like = false;
 };
 
 // The table names of a shape, largest first.
 std::vector<std::string> SourceTables(const SourceShape& shape);
+
+// The rows of each table of SourceTables, in the same order; they add up to shape.rows.
+std::vector<std::int64_t> SourceTableRows(const SourceShape& shape);
 
 // The Oracle declaration of the generated tables' columns, in order.
 const std::vector<std::pair<std::string, std::string>>& SourceColumns();
