@@ -3,26 +3,17 @@
 
 #include "app/tf_main.h"
 #include "platform/date_time_format.h"
+#include "platform/scope_guard.h"
 
 namespace app {
-namespace {
 
-// Restores state however the scope is left.
-template <class F>
-class ScopeGuard {
- public:
-  explicit ScopeGuard(F f) : f_(std::move(f)) {}
-  ~ScopeGuard() { f_(); }
-  ScopeGuard(const ScopeGuard&) = delete;
-  ScopeGuard& operator=(const ScopeGuard&) = delete;
+using platform::ScopeGuard;
 
- private:
-  F f_;
-};
+std::string TimeNow() { return platform::FormatLogTime(platform::Clock::now()); }
 
-std::string Now() { return platform::FormatLogTime(platform::Clock::now()); }
-
-}  // namespace
+void TfMain::WriteStepBanner(std::string_view step, bool start) {
+  WriteLog(true, "", std::string(step) + (start ? " Start at: " : " Finish at: ") + TimeNow());
+}
 
 void TfMain::bProcessClick() {
   // The steps let the window handle its messages; a second press must not start
@@ -47,9 +38,9 @@ void TfMain::bProcessClick() {
   {
     ScopeGuard close_log([this]() noexcept { RunLog_.Close(); });
     WriteLog(false, "", Caption);
-    WriteLog(true, "", "QARNETH Process Start at: " + Now());
+    WriteLog(true, "", "QARNETH Process Start at: " + TimeNow());
     RunSteps(finished);
-    WriteLog(true, "", "QARNETH Finish at: " + Now());
+    WriteLog(true, "", "QARNETH Finish at: " + TimeNow());
   }
   last_outcome_ = finished ? RunOutcome::kFinished : RunOutcome::kEndedEarly;
   if (!AutoRun && finished) host_.ShowMessage("Database migration is finished!");

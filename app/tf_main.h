@@ -49,6 +49,9 @@ enum class RunOutcome {
 };
 int ExitStatus(RunOutcome outcome);
 
+// The current local time as run log lines write it.
+std::string TimeNow();
+
 class TfMain {
  public:
   TfMain(UiHost& host, ProgramStart start);
@@ -70,6 +73,8 @@ class TfMain {
 
   std::string BuildText() const;
   void WriteLog(bool Banner, std::string_view Caption, std::string_view Text);
+  // A step's banner line: "<step> Start at: <time>" or "<step> Finish at: <time>".
+  void WriteStepBanner(std::string_view step, bool start);
 
   // False while a run is in progress: the window must not close under it.
   bool CanClose() const { return !run_in_progress_; }

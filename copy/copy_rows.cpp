@@ -6,7 +6,7 @@
 
 #include "app/tf_main.h"
 #include "copy/thread_table_copy_rows.h"
-#include "platform/date_time_format.h"
+#include "platform/scope_guard.h"
 #include "platform/text.h"
 #include "schema/sql_names.h"
 
@@ -27,8 +27,6 @@ std::string TableListQuery(const std::string& owner) {
          "order by T.num_rows desc";
 }
 
-std::string Now() { return platform::FormatLogTime(platform::Clock::now()); }
-
 }  // namespace
 
 bool TfMain::AnyWorkerBusy() const {
@@ -45,16 +43,12 @@ void TfMain::CopyRows() {
   OpenThreadConnections();
   // Workers are joined before their connections close, however the step ends.
   std::array<std::unique_ptr<TThreadTableCopyRows>, kWorkerSlots + 1> workers;
-  struct Cleanup {
-    TfMain& form;
-    decltype(workers)& w;
-    ~Cleanup() {
-      for (auto& worker : w) worker.reset();
-      form.CloseThreadConnections();
-    }
-  } cleanup{*this, workers};
+  platform::ScopeGuard cleanup([&]() noexcept {
+    for (auto& worker : workers) worker.reset();
+    CloseThreadConnections();
+  });
 
-  WriteLog(true, "", "Copy Rows Start at: " + Now());
+  WriteStepBanner("Copy Rows", true);
   sb.visible = true;
   sb.panels[0].text = cbMigrateTablesCopyRows.caption;
   sb.panels[2].visible = true;
@@ -115,7 +109,7 @@ void TfMain::CopyRows() {
   host_.ProcessMessages();
   sb.visible = false;
   cbMigrateTablesCopyRowsDone.checked = true;
-  WriteLog(true, "", "Copy Rows Finish at: " + Now());
+  WriteStepBanner("Copy Rows", false);
 }
 
 }  // namespace app

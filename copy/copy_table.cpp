@@ -8,6 +8,7 @@
 
 #include "app/tf_main.h"
 #include "copy/field_rules.h"
+#include "platform/scope_guard.h"
 #include "platform/text.h"
 
 namespace app {
@@ -24,19 +25,6 @@ bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) 
   }
   return false;
 }
-
-// Runs `f` when the scope is left, however it is left.
-template <class F>
-class Finally {
- public:
-  explicit Finally(F f) : f_(std::move(f)) {}
-  ~Finally() { f_(); }
-  Finally(const Finally&) = delete;
-  Finally& operator=(const Finally&) = delete;
-
- private:
-  F f_;
-};
 
 }  // namespace
 
@@ -98,7 +86,7 @@ void TfMain::CopyTable(int WorkerSlot, const std::string& TableName) {
       };
       bool identity_on = false;
       {
-        Finally identity_off([&] {
+        platform::ScopeGuard identity_off([&]() noexcept {
           if (!identity_on) return;
           // Only after an error: the table's own entry is on its way, and a
           // failure here adds nothing to it.

@@ -66,6 +66,13 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
+std::string TrimControls(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return std::string(s.substr(b, e - b));
+}
+
 std::string CaseFold(std::string_view s) {
   std::string out;
   out.reserve(s.size());

@@ -12,6 +12,9 @@ namespace platform {
 // Removes blanks, tabs and line breaks from both ends.
 std::string Trim(std::string_view s);
 
+// Removes blanks and every control character from both ends.
+std::string TrimControls(std::string_view s);
+
 // Unicode simple case folding of a UTF-8 text; bytes that are not valid UTF-8
 // are kept as they are.
 std::string CaseFold(std::string_view s);

@@ -1,7 +1,6 @@
 // Table creation: the ERP schema's tables recreated in the target database,
 // one "create table" statement and one batch of default constraints per table.
 #include "app/tf_main.h"
-#include "platform/date_time_format.h"
 #include "platform/text.h"
 #include "schema/column_row.h"
 #include "schema/default_constraint.h"
@@ -39,13 +38,11 @@ schema::ColumnRow ReadColumnRow(const dac::DataSet& q) {
   return row;
 }
 
-std::string Now() { return platform::FormatLogTime(platform::Clock::now()); }
-
 }  // namespace
 
 void TfMain::CreateTables() {
   if (!cbMigrateTablesCreateTables.checked) return;
-  WriteLog(true, "", "Create Tables Start at: " + Now());
+  WriteStepBanner("Create Tables", true);
 
   sb.visible = true;
   sb.panels[0].text = cbMigrateTablesCreateTables.caption;
@@ -101,7 +98,7 @@ void TfMain::CreateTables() {
   host_.ProcessMessages();
   sb.visible = false;
   cbMigrateTablesCreateTablesDone.checked = true;
-  WriteLog(true, "", "Create Tables Finish at: " + Now());
+  WriteStepBanner("Create Tables", false);
 }
 
 }  // namespace app

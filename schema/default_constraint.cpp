@@ -6,14 +6,6 @@
 namespace schema {
 namespace {
 
-// Removes blanks and control characters (line breaks included) at both ends.
-std::string TrimControls(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
-
 // Replaces every occurrence of `from`, matched without regard to case.
 std::string ReplaceAllNoCase(const std::string& text, std::string_view from, std::string_view to) {
   const std::string upper_text = platform::UpperAscii(text);
@@ -37,7 +29,7 @@ std::string BuildDefaultConstraint(const ColumnRow& row) {
   const bool numeric = type == "NUMBER" || type == "FLOAT";
   if (!numeric && type != "VARCHAR2" && type != "DATE") return {};
 
-  std::string d = TrimControls(row.data_default);
+  std::string d = platform::TrimControls(row.data_default);
   if (d.empty()) {
     d = numeric ? "(0)" : type == "VARCHAR2" ? "('')" : "";
   } else if (type == "DATE") {

@@ -3,7 +3,6 @@
 // ERP roles give them.
 #include "app/tf_main.h"
 #include "connections/database_password.h"
-#include "platform/date_time_format.h"
 #include "platform/text.h"
 #include "schema/sql_names.h"
 
@@ -19,14 +18,6 @@ constexpr const char* kErpUsersQuery =
     "grantee = C.acUserId and granted_role = 'RVX_SECURITY_USER') then 'T' else 'F' end as IsSecurityAdmin from "
     "tHE_SetSubjContact C where acUserId <> ' ' and acActive = 'T'   and exists (select 1 from dba_role_privs where "
     "grantee = C.acUserId) order by acUserID";
-
-// True when nothing is left after removing blanks and control characters.
-bool IsBlankId(const std::string& s) {
-  for (char c : s) {
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  }
-  return true;
-}
 
 std::string RoleStatement(bool add, const std::string& name, const char* role) {
   return std::string(add ? "exec sp_addsrvrolemember" : "exec sp_dropsrvrolemember") + " @loginame = '" +
@@ -53,7 +44,7 @@ void TfMain::CreateLogin(const std::string& Name, const std::string& Password, b
 
 void TfMain::CreateUsers() {
   if (!cbCreateSQLUser.checked && !cbCreateSQLUserAll.checked) return;
-  WriteLog(true, "", "Create Users Start at: " + platform::FormatLogTime(platform::Clock::now()));
+  WriteStepBanner("Create Users", true);
 
   if (cbCreateSQLUser.checked) {
     CreateLogin(eSQLUserUsername.text, eSQLUserPassword.text, true, false);
@@ -68,7 +59,7 @@ void TfMain::CreateUsers() {
     orasqQuery.Open();
     for (; !orasqQuery.Eof(); orasqQuery.Next()) {
       const std::string id = orasqQuery.FieldByName("acUserID").AsString();
-      if (IsBlankId(id)) continue;
+      if (platform::TrimControls(id).empty()) continue;
       CreateLogin(id, "", orasqQuery.FieldByName("IsAdmin").AsString() == "T",
                   orasqQuery.FieldByName("IsSecurityAdmin").AsString() == "T");
     }
@@ -77,7 +68,7 @@ void TfMain::CreateUsers() {
     cbSQLUserAll.checked = false;
   }
 
-  WriteLog(true, "", "Create Users Finish at: " + platform::FormatLogTime(platform::Clock::now()));
+  WriteStepBanner("Create Users", false);
 }
 
 }  // namespace app

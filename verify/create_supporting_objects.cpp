@@ -1,12 +1,11 @@
 // The supporting-object script of the installation, run against the target.
 #include "app/tf_main.h"
-#include "platform/date_time_format.h"
 
 namespace app {
 
 void TfMain::CreateSupportingObjects() {
   if (!cbMigrateProgramSQLObjects.checked) return;
-  WriteLog(true, "", "Supporting Objects Start at: " + platform::FormatLogTime(platform::Clock::now()));
+  WriteStepBanner("Supporting Objects", true);
 
   sb.visible = true;
   sb.panels[0].text = cbMigrateProgramSQLObjects.caption;
@@ -25,7 +24,7 @@ void TfMain::CreateSupportingObjects() {
   sb.panels[2].text = std::to_string(pb.position);
   host_.ProcessMessages();
   cbMigrateProgramSQLObjectsDone.checked = true;
-  WriteLog(true, "", "Supporting Objects Finish at: " + platform::FormatLogTime(platform::Clock::now()));
+  WriteStepBanner("Supporting Objects", false);
   sb.visible = false;
 }
 

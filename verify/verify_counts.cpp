@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "app/tf_main.h"
-#include "platform/date_time_format.h"
 #include "platform/text.h"
 #include "verify/pad_text.h"
 
@@ -21,8 +20,6 @@ constexpr const char* kCountsQuery =
 
 constexpr int kTextWidth = 30;
 
-std::string Now() { return platform::FormatLogTime(platform::Clock::now()); }
-
 }  // namespace
 
 std::int64_t TfMain::CountRows(const std::string& TableName) {
@@ -35,7 +32,7 @@ std::int64_t TfMain::CountRows(const std::string& TableName) {
 
 void TfMain::VerifyCounts() {
   if (!cbMigrateTablesVerify.checked) return;
-  WriteLog(true, "", "Verify Start at: " + Now());
+  WriteStepBanner("Verify", true);
 
   sb.visible = true;
   sb.panels[0].text = cbMigrateTablesVerify.caption;
@@ -97,22 +94,27 @@ void TfMain::VerifyCounts() {
 
   std::string report;
   if (!msqQuery.Eof()) {
+    // Single-byte texts are left-aligned in 30 characters; every other column
+    // is right-aligned as wide as its name.
+    struct Layout {
+      int width;
+      bool right;
+    };
+    std::vector<Layout> layout;
     std::string header, rule;
     for (int i = 0; i < msqQuery.FieldCount(); ++i) {
       const dac::Field& f = msqQuery.Fields(i);
       const bool text = f.DataType() == dac::FieldType::ftString;
-      const int width = text ? kTextWidth : static_cast<int>(platform::CharLength(f.FieldName));
-      header += PadText(f.FieldName, ' ', width, !text);
-      rule += PadText("", '-', width, !text);
+      layout.push_back({text ? kTextWidth : static_cast<int>(platform::CharLength(f.FieldName)), !text});
+      header += PadText(f.FieldName, ' ', layout.back().width, layout.back().right);
+      rule += PadText("", '-', layout.back().width, layout.back().right);
     }
     report = header + "\r\n" + rule;
     for (; !msqQuery.Eof(); msqQuery.Next()) {
       std::string line;
       for (int i = 0; i < msqQuery.FieldCount(); ++i) {
         const dac::Field& f = msqQuery.Fields(i);
-        const bool text = f.DataType() == dac::FieldType::ftString;
-        const int width = text ? kTextWidth : static_cast<int>(platform::CharLength(f.FieldName));
-        line += PadText(f.IsNull() ? std::string() : f.AsString(), ' ', width, !text);
+        line += PadText(f.IsNull() ? std::string() : f.AsString(), ' ', layout[i].width, layout[i].right);
       }
       report += "\r\n" + line;
       count_one();
@@ -123,7 +125,7 @@ void TfMain::VerifyCounts() {
 
   WriteLog(true, "", report);
   cbMigrateTablesVerifyDone.checked = true;
-  WriteLog(true, "", "Verify Finish at: " + Now());
+  WriteStepBanner("Verify", false);
   sb.visible = false;
 }
 
