@@ -171,6 +171,11 @@ class TfMain {
   void mscSQLConnectStatus(dac::DAConnection& Sender);
   std::string ErpBuildText();
 
+  // The settings of the queries that read the source and write the target,
+  // shared by the window's own queries and the copy's.
+  void SetUpSourceQuery(dac::OraQuery& query, dac::OraSession& session);
+  void SetUpTargetQuery(dac::MSQuery& query, dac::MSConnection& connection);
+
   // Replaces the whole text of msScript with `text` and executes it.
   void ExecuteScript(const std::string& text);
   void CreateLogin(const std::string& Name, const std::string& Password, bool SysAdmin, bool SecurityAdmin);

@@ -12,25 +12,9 @@ void TfMain::SetUpDataAccessObjects() {
   mscSQL.AfterConnect = [this](dac::DAConnection& c) { mscSQLConnectStatus(c); };
   mscSQL.AfterDisconnect = [this](dac::DAConnection& c) { mscSQLConnectStatus(c); };
 
-  for (dac::OraQuery* q : {&orasqQuery, &orasqQuery1}) {
-    q->SetSession(&orasORA);
-    q->SetReadOnly(true);
-    q->AutoCommit = false;
-    q->Options.DeferredLobRead = true;
-    q->Options.QueryRecCount = true;
-    q->Options.TemporaryLobUpdate = true;
-    q->OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
-      orasqQueryPostError(d, e, a);
-    };
-  }
-
-  msqQuery.SetConnection(&mscSQL);
-  msqQuery.SetFetchRows(50);
-  msqQuery.SetFetchAll(false);
-  msqQuery.Options.TrimVarChar = true;
-  msqQuery.OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
-    msqQueryPostError(d, e, a);
-  };
+  SetUpSourceQuery(orasqQuery, orasORA);
+  SetUpSourceQuery(orasqQuery1, orasORA);
+  SetUpTargetQuery(msqQuery, mscSQL);
 
   msScript.SetConnection(&mscSQL);
   msScript.BeforeExecute = [this](dac::MSScript& s, std::string& sql, bool& omit) {
@@ -38,6 +22,28 @@ void TfMain::SetUpDataAccessObjects() {
   };
   msScript.OnError = [this](dac::MSScript& s, const std::exception& e, const std::string& sql,
                             dac::ErrorAction& a) { msScriptError(s, e, sql, a); };
+}
+
+void TfMain::SetUpSourceQuery(dac::OraQuery& query, dac::OraSession& session) {
+  query.SetSession(&session);
+  query.SetReadOnly(true);
+  query.AutoCommit = false;
+  query.Options.DeferredLobRead = true;
+  query.Options.QueryRecCount = true;
+  query.Options.TemporaryLobUpdate = true;
+  query.OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
+    orasqQueryPostError(d, e, a);
+  };
+}
+
+void TfMain::SetUpTargetQuery(dac::MSQuery& query, dac::MSConnection& connection) {
+  query.SetConnection(&connection);
+  query.SetFetchRows(50);
+  query.SetFetchAll(false);
+  query.Options.TrimVarChar = true;
+  query.OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
+    msqQueryPostError(d, e, a);
+  };
 }
 
 }  // namespace app

@@ -21,7 +21,18 @@ void UseDriver(dac::DAConnection& c, const std::string& driver, const std::strin
   c.InstanceDir = platform::SameText(driver, "embedded") ? platform::Trim(host) : std::string();
 }
 
-bool Contains(const std::exception& e, const char* text) { return std::string(e.what()).find(text) != std::string::npos; }
+// Opens `c`; when the server refuses the login with `refusal` in its message,
+// tries once more with the plain form of the typed password. Any other error,
+// and an error of the second try, goes to the caller.
+void OpenWithPlainRetry(dac::DAConnection& c, const char* refusal, const std::string& typed_password) {
+  try {
+    c.Open();
+  } catch (const std::exception& e) {
+    if (std::string(e.what()).find(refusal) == std::string::npos) throw;
+    c.Password = connections::DeriveDatabasePassword(typed_password, false);
+    c.Open();
+  }
+}
 
 }  // namespace
 
@@ -40,13 +51,7 @@ void TfMain::ConnectOracle() {
   orasORA.ConnectMode = user == "sys" ? dac::OraConnectMode::cmSysDBA : dac::OraConnectMode::cmNormal;
   UseDriver(orasORA, Drivers.Oracle, Drivers.OracleOdbcDriver, eORAHost.text);
 
-  try {
-    orasORA.Open();
-  } catch (const std::exception& e) {
-    if (!Contains(e, "ORA-01017")) throw;
-    orasORA.Password = connections::DeriveDatabasePassword(eORAPassword.text, false);
-    orasORA.Open();
-  }
+  OpenWithPlainRetry(orasORA, "ORA-01017", eORAPassword.text);
   if (!orasORA.Connected()) {
     WriteLog(false, "",
              "QARNETH Error: ORACLE connection failed (Server:" + orasORA.Server + ",Username:" + eORAUsername.text +
@@ -64,13 +69,7 @@ void TfMain::ConnectSQLServer(bool ToMaster) {
                         : connections::DeriveDatabasePassword(eSQLPassword.text, true);
   UseDriver(mscSQL, Drivers.SQLServer, Drivers.SQLServerOdbcDriver, eSQLServer.text);
 
-  try {
-    mscSQL.Open();
-  } catch (const std::exception& e) {
-    if (!Contains(e, "Login failed for user")) throw;
-    mscSQL.Password = connections::DeriveDatabasePassword(eSQLPassword.text, false);
-    mscSQL.Open();
-  }
+  OpenWithPlainRetry(mscSQL, "Login failed for user", eSQLPassword.text);
   if (!mscSQL.Connected()) {
     WriteLog(false, "",
              "QARNETH Error: MS SQL connection failed (Server:" + eSQLServer.text + ",Database:" + eSQLDatabase.text +

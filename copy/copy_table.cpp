@@ -15,7 +15,6 @@ namespace app {
 namespace {
 
 constexpr int kSourceFetchRows = 4000;
-constexpr int kTargetFetchRows = 50;
 constexpr std::int64_t kBatchRows = 2000;
 constexpr std::int64_t kProgressRows = 100;
 
@@ -39,17 +38,9 @@ void TfMain::CopyTable(int WorkerSlot, const std::string& TableName) {
     dac::MSConnection& connection = MultiThreadRun ? *SqlServerConnections[WorkerSlot] : mscSQL;
 
     auto source = std::make_unique<dac::OraQuery>();
-    source->SetSession(&session);
+    SetUpSourceQuery(*source, session);
     source->SetFetchRows(kSourceFetchRows);
-    source->SetReadOnly(true);
     source->SetUniDirectional(true);
-    source->AutoCommit = false;
-    source->Options.DeferredLobRead = true;
-    source->Options.QueryRecCount = true;
-    source->Options.TemporaryLobUpdate = true;
-    source->OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
-      orasqQueryPostError(d, e, a);
-    };
 
     // The ERP's register tables hold the customer's own rows (acUserDef = 'T')
     // beside the ones the ERP installs itself; only the customer's move.
@@ -75,15 +66,9 @@ void TfMain::CopyTable(int WorkerSlot, const std::string& TableName) {
       }
 
       auto target = std::make_unique<dac::MSQuery>();
-      target->SetConnection(&connection);
-      target->SetFetchRows(kTargetFetchRows);
-      target->SetFetchAll(false);
+      SetUpTargetQuery(*target, connection);
       target->SetCachedUpdates(true);
-      target->Options.TrimVarChar = true;
       target->Options.QuoteNames = true;
-      target->OnPostError = [this](dac::DataSet& d, const std::exception& e, dac::DataAction& a) {
-        msqQueryPostError(d, e, a);
-      };
       bool identity_on = false;
       {
         platform::ScopeGuard identity_off([&]() noexcept {

@@ -57,33 +57,32 @@ void SqliteDb::Attach(const std::filesystem::path& file, const std::string& sche
   st.Step();
 }
 
-void SqliteStatement::Bind(int index, const dac::Value& v) {
-  int rc = SQLITE_OK;
-  sqlite3_stmt* s = stmt_.get();
+int BindSqliteValue(sqlite3_stmt* s, int index, const dac::Value& v, bool borrow) {
+  const auto keep = borrow ? SQLITE_STATIC : SQLITE_TRANSIENT;
   switch (v.Kind()) {
     case dac::ValueKind::kNull:
-      rc = sqlite3_bind_null(s, index);
-      break;
+      return sqlite3_bind_null(s, index);
     case dac::ValueKind::kBoolean:
-      rc = sqlite3_bind_int64(s, index, v.AsBoolean() ? 1 : 0);
-      break;
+      return sqlite3_bind_int64(s, index, v.AsBoolean() ? 1 : 0);
     case dac::ValueKind::kInteger:
-      rc = sqlite3_bind_int64(s, index, v.AsInteger());
-      break;
+      return sqlite3_bind_int64(s, index, v.AsInteger());
     case dac::ValueKind::kDouble:
-      rc = sqlite3_bind_double(s, index, v.AsDouble());
-      break;
+      return sqlite3_bind_double(s, index, v.AsDouble());
     case dac::ValueKind::kBytes:
-      rc = sqlite3_bind_blob64(s, index, v.AsBytes().data(), v.AsBytes().size(), SQLITE_TRANSIENT);
-      break;
-    case dac::ValueKind::kDecimal:
+      return sqlite3_bind_blob64(s, index, v.AsBytes().data(), v.AsBytes().size(), keep);
     case dac::ValueKind::kText:
-    case dac::ValueKind::kDateTime: {
-      const std::string text = v.ToText();
-      rc = sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      return sqlite3_bind_text64(s, index, v.AsText().data(), v.AsText().size(), keep, SQLITE_UTF8);
+    case dac::ValueKind::kDecimal:
+    case dac::ValueKind::kDateTime:
       break;
-    }
   }
+  // The text form is made here, so SQLite keeps its own copy.
+  const std::string text = v.ToText();
+  return sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void SqliteStatement::Bind(int index, const dac::Value& v) {
+  const int rc = BindSqliteValue(stmt_.get(), index, v, false);
   if (rc != SQLITE_OK) Fail(db_, rc);
 }
 

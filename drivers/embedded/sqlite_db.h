@@ -92,6 +92,11 @@ class SqliteStatement {
   std::unique_ptr<sqlite3_stmt, Finalizer> stmt_;
 };
 
+// Binds a value to the 1-based parameter `index` of a raw statement and
+// returns SQLite's result code. Decimals and date-times bind as text. With
+// `borrow`, texts and blobs are not copied: the value must outlive the step.
+int BindSqliteValue(sqlite3_stmt* statement, int index, const dac::Value& value, bool borrow);
+
 // "name" with every " doubled, for SQLite identifiers.
 std::string QuoteSqliteName(const std::string& name);
 

@@ -64,24 +64,6 @@ SqlType TypeOfValue(sqlite3_stmt* s, int i, bool have_row) {
   }
 }
 
-void BindValue(sqlite3* db, sqlite3_stmt* s, int index, const dac::Value& v, const Translation& translation) {
-  int rc = SQLITE_OK;
-  switch (v.Kind()) {
-    case dac::ValueKind::kNull: rc = sqlite3_bind_null(s, index); break;
-    case dac::ValueKind::kBoolean: rc = sqlite3_bind_int64(s, index, v.AsBoolean() ? 1 : 0); break;
-    case dac::ValueKind::kInteger: rc = sqlite3_bind_int64(s, index, v.AsInteger()); break;
-    case dac::ValueKind::kDouble: rc = sqlite3_bind_double(s, index, v.AsDouble()); break;
-    case dac::ValueKind::kBytes:
-      rc = sqlite3_bind_blob64(s, index, v.AsBytes().data(), v.AsBytes().size(), SQLITE_TRANSIENT);
-      break;
-    default: {
-      const std::string text = v.ToText();
-      rc = sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    }
-  }
-  if (rc != SQLITE_OK) throw Failure(db, rc, translation);
-}
-
 class SqliteResult : public ResultSet {
  public:
   SqliteResult(Session& session, const Translation& translation, const std::vector<dac::Value>& params)
@@ -92,7 +74,9 @@ class SqliteResult : public ResultSet {
     stmt_.reset(raw);
     if (rc != SQLITE_OK) throw Failure(h, rc, translation);
     for (std::size_t k = 0; k < params.size() && static_cast<int>(k) < sqlite3_bind_parameter_count(raw); ++k) {
-      BindValue(h, raw, static_cast<int>(k + 1), params[k], translation);
+      if (const int bound = BindSqliteValue(raw, static_cast<int>(k + 1), params[k], false); bound != SQLITE_OK) {
+        throw Failure(h, bound, translation);
+      }
     }
     Advance(translation);
     Describe(session, translation);

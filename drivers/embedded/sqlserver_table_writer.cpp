@@ -22,28 +22,6 @@ dac::Value EvaluateDefault(Session& session, const std::string& definition) {
 
 [[noreturn]] void Fail(sqlite3* db) { throw SqliteError(sqlite3_errmsg(db), sqlite3_extended_errcode(db)); }
 
-// Binds a value in its stored form; texts and blobs stay where they are until the step.
-void BindStored(sqlite3* db, sqlite3_stmt* s, int index, const dac::Value& v) {
-  int rc = SQLITE_OK;
-  switch (v.Kind()) {
-    case dac::ValueKind::kNull: rc = sqlite3_bind_null(s, index); break;
-    case dac::ValueKind::kBoolean: rc = sqlite3_bind_int64(s, index, v.AsBoolean() ? 1 : 0); break;
-    case dac::ValueKind::kInteger: rc = sqlite3_bind_int64(s, index, v.AsInteger()); break;
-    case dac::ValueKind::kDouble: rc = sqlite3_bind_double(s, index, v.AsDouble()); break;
-    case dac::ValueKind::kText:
-      rc = sqlite3_bind_text64(s, index, v.AsText().data(), v.AsText().size(), SQLITE_STATIC, SQLITE_UTF8);
-      break;
-    case dac::ValueKind::kBytes:
-      rc = sqlite3_bind_blob64(s, index, v.AsBytes().data(), v.AsBytes().size(), SQLITE_STATIC);
-      break;
-    default: {
-      const std::string text = v.ToText();
-      rc = sqlite3_bind_text64(s, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    }
-  }
-  if (rc != SQLITE_OK) Fail(db);
-}
-
 }  // namespace
 
 void TableWriter::Finalizer::operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
@@ -120,7 +98,10 @@ void TableWriter::Insert(const dac::Row& values) {
     stored_[index++] = dac::Value(*drawn);
   }
   for (const auto& v : fill_values_) stored_[index++] = v;
-  for (std::size_t k = 0; k < stored_.size(); ++k) BindStored(db, st, static_cast<int>(k + 1), stored_[k]);
+  // The stored values stay where they are until the step.
+  for (std::size_t k = 0; k < stored_.size(); ++k) {
+    if (BindSqliteValue(st, static_cast<int>(k + 1), stored_[k], true) != SQLITE_OK) Fail(db);
+  }
   const int rc = sqlite3_step(st);
   sqlite3_reset(st);
   if (rc != SQLITE_DONE) {
