@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "app/tf_main.h"
+#include "platform/abort.h"
 #include "platform/date_time_format.h"
 #include "platform/scope_guard.h"
 
@@ -39,7 +40,20 @@ void TfMain::bProcessClick() {
     ScopeGuard close_log([this]() noexcept { RunLog_.Close(); });
     WriteLog(false, "", Caption);
     WriteLog(true, "", "QARNETH Process Start at: " + TimeNow());
-    RunSteps(finished);
+    try {
+      RunSteps(finished);
+    } catch (const platform::EAbort&) {
+      throw;  // silent: whoever aborted has logged the reason
+    } catch (const std::exception& e) {
+      // The error box may have nobody in front of it (an unattended run), so
+      // the log says why the run stopped. A log that cannot take the entry
+      // must not hide the error itself.
+      try {
+        WriteLog(false, "", "QARNETH Error: " + std::string(e.what()) + "\r\n");
+      } catch (const std::exception&) {
+      }
+      throw;
+    }
     WriteLog(true, "", "QARNETH Finish at: " + TimeNow());
   }
   last_outcome_ = finished ? RunOutcome::kFinished : RunOutcome::kEndedEarly;

@@ -119,6 +119,7 @@ TEST(Connect, OtherErrorsAndFailedRetriesEndTheRun) {
     fx.form.Dispatch([&] { fx.form.bProcessClick(); });
     EXPECT_EQ(fx.Logins(c.kind).size(), c.attempts);
     EXPECT_EQ(fx.host.Errors(), std::vector<std::string>{c.refusal});
+    EXPECT_TRUE(fx.LogHas(std::string("QARNETH Error: ") + c.refusal)) << "the log says why the run stopped";
     EXPECT_FALSE(fx.LogHas("QARNETH Finish at"));
     EXPECT_EQ(fx.form.LastOutcome(), RunOutcome::kFailed);
   }
