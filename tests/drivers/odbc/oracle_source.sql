@@ -183,7 +183,7 @@ create table tHE_SetItem (
 insert into tHE_SetItem values
   ('100', 'Bolt M6  ', 'PCS', 0.1234, 1000, 22, 0.005, 100, '2020-01-15 10:30:00', '2020-01-15 10:30:00.123456', null, null),
   ('200', 'Grüner Tee — 100 g', 'BOX', 922337203685477.5807, 0.000001, 9.5, 1e300, -5, '1850-03-01 00:00:00', null, 'note', '\x00ff10'),
-  ('300', ' ', null, -922337203685477.5808, null, null, null, 300, '2100-01-01 00:00:00', '2079-06-04 23:00:00', repeat('long text ', 10000), null);
+  ('300', ' ', null, -922337203685477.5808, null, null, null, 255, '2100-01-01 00:00:00', '2079-06-04 23:00:00', repeat('long text ', 10000), null);
 
 create table tHE_Move (
   acKey       varchar(13) not null primary key,
