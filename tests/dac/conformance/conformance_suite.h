@@ -36,7 +36,7 @@ struct ConformanceContext {
   std::string name;
   std::function<std::shared_ptr<Driver>()> driver;
   std::function<ServerLogin()> oracle;
-  std::function<ServerLogin()> sqlserver;
+  std::function<ServerLogin()> sqlserver;  // empty: no SQL Server can be had
 
   // Fragments of the servers' own texts.
   std::string oracle_refused_login = "ORA-01017";
