@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <limits>
+#include <map>
+#include <utility>
 
 #include "drivers/embedded/sqlserver_errors.h"
 #include "platform/text.h"
@@ -113,6 +115,8 @@ class SqliteResult : public ResultSet {
     sqlite3_stmt* s = stmt_.get();
     const int n = sqlite3_column_count(s);
     const bool hinted = translation.columns && static_cast<int>(translation.columns->size()) == n;
+    // The catalogue is read once per table of the result, not once per column.
+    std::map<std::pair<std::string, std::string>, std::optional<TableDefinition>> tables;
     for (int i = 0; i < n; ++i) {
       const char* schema = sqlite3_column_database_name(s, i);
       const char* table = sqlite3_column_table_name(s, i);
@@ -121,7 +125,9 @@ class SqliteResult : public ResultSet {
       std::optional<dac::Column> column;
       SqlType read_type;
       if (schema && table && origin) {
-        column = session.DescribeTableColumn(schema, table, origin);
+        auto [at, added] = tables.try_emplace({schema, table});
+        if (added) at->second = session.LoadTable(schema, table);
+        column = session.DescribeTableColumn(schema, table, origin, at->second);
         if (column) read_type = *SqlType::Parse(column->declared_type);
       }
       if (!column) {

@@ -89,6 +89,9 @@ class Session : public TranslationScope {
   // The client's view of a result column that comes straight from a table.
   std::optional<dac::Column> DescribeTableColumn(const std::string& schema, const std::string& table,
                                                  const std::string& column);
+  // The same for a column of a table already loaded (`def` may be nothing).
+  std::optional<dac::Column> DescribeTableColumn(const std::string& schema, const std::string& table,
+                                                 const std::string& column, const std::optional<TableDefinition>& def);
 
   // Transactions of the connection (BEGIN TRAN nests, as @@TRANCOUNT counts).
   bool InTransaction() const { return trancount_ > 0; }
