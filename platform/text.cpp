@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <cwctype>
@@ -94,7 +95,22 @@ std::string CaseFold(std::string_view s) {
   return out;
 }
 
-bool SameText(std::string_view a, std::string_view b) { return CaseFold(a) == CaseFold(b); }
+bool SameText(std::string_view a, std::string_view b) {
+  // Plain ASCII compares in place: names are compared on every row of a copy.
+  if (a.size() == b.size()) {
+    std::size_t i = 0;
+    for (; i < a.size(); ++i) {
+      const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+      if (x >= 0x80 || y >= 0x80) break;
+      if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
+    }
+    if (i == a.size()) return true;
+  } else if (std::all_of(a.begin(), a.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+             std::all_of(b.begin(), b.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return false;
+  }
+  return CaseFold(a) == CaseFold(b);
+}
 
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
@@ -107,6 +123,10 @@ std::string UpperAscii(std::string_view s) {
 std::size_t CharLength(std::string_view s) {
   std::size_t n = 0;
   for (std::size_t i = 0; i < s.size(); ++n) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {  // the common case, without decoding
+      ++i;
+      continue;
+    }
     char32_t cp = 0;
     const std::size_t len = DecodeUtf8(s, i, cp);
     i += len == 0 ? 1 : len;
