@@ -10,15 +10,24 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Builds the canonical text from sign, integer digits and fraction digits.
-std::string Canonical(bool negative, std::string int_digits, const std::string& frac_digits) {
-  std::size_t nz = int_digits.find_first_not_of('0');
-  int_digits = nz == std::string::npos ? "0" : int_digits.substr(nz);
+std::string Canonical(bool negative, std::string_view int_digits, std::string_view frac_digits) {
+  const std::size_t nz = int_digits.find_first_not_of('0');
+  int_digits = nz == std::string_view::npos ? std::string_view("0") : int_digits.substr(nz);
+  const bool zero = int_digits == "0" && frac_digits.find_first_not_of('0') == std::string_view::npos;
   std::string out;
-  const bool zero = int_digits == "0" && frac_digits.find_first_not_of('0') == std::string::npos;
+  out.reserve(int_digits.size() + frac_digits.size() + 2);
   if (negative && !zero) out += '-';
   out += int_digits;
-  if (!frac_digits.empty()) out += "." + frac_digits;
+  if (!frac_digits.empty()) {
+    out += '.';
+    out += frac_digits;
+  }
   return out;
+}
+
+std::size_t DigitsFrom(std::string_view s, std::size_t i) {
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  return i;
 }
 
 }  // namespace
@@ -27,34 +36,38 @@ std::optional<Decimal> Decimal::Parse(std::string_view s) {
   std::size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  std::string int_digits, frac_digits;
-  while (i < s.size() && IsDigit(s[i])) int_digits += s[i++];
+  // The digits are read as spans of `s`; a string is built once, at the end.
+  std::size_t end = DigitsFrom(s, i);
+  const std::string_view int_span = s.substr(i, end - i);
+  i = end;
+  std::string_view frac_span;
   if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && IsDigit(s[i])) frac_digits += s[i++];
+    end = DigitsFrom(s, ++i);
+    frac_span = s.substr(i, end - i);
+    i = end;
   }
-  if (int_digits.empty() && frac_digits.empty()) return std::nullopt;
+  if (int_span.empty() && frac_span.empty()) return std::nullopt;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     ++i;
     int exp = 0;
     const auto [p, ec] = std::from_chars(s.data() + i + (i < s.size() && s[i] == '+'), s.data() + s.size(), exp);
     if (ec != std::errc() || p != s.data() + s.size() || exp > 4000 || exp < -4000) return std::nullopt;
     // Move the point by the exponent.
-    std::string all = int_digits + frac_digits;
-    long point = static_cast<long>(int_digits.size()) + exp;
+    std::string all = std::string(int_span) + std::string(frac_span);
+    long point = static_cast<long>(int_span.size()) + exp;
     if (point < 0) {
       all.insert(0, static_cast<std::size_t>(-point), '0');
       point = 0;
     }
     if (point > static_cast<long>(all.size())) all.append(static_cast<std::size_t>(point) - all.size(), '0');
-    int_digits = all.substr(0, static_cast<std::size_t>(point));
-    frac_digits = all.substr(static_cast<std::size_t>(point));
+    const std::string int_digits = all.substr(0, static_cast<std::size_t>(point));
+    std::string frac_digits = all.substr(static_cast<std::size_t>(point));
     // An exponent says nothing about the scale: drop the zeros it made up.
     while (!frac_digits.empty() && frac_digits.back() == '0') frac_digits.pop_back();
-    i = s.size();
+    return Decimal(Canonical(negative, int_digits, frac_digits));
   }
   if (i != s.size()) return std::nullopt;
-  return Decimal(Canonical(negative, int_digits, frac_digits));
+  return Decimal(Canonical(negative, int_span, frac_span));
 }
 
 Decimal Decimal::FromInt(std::int64_t v) { return Decimal(std::to_string(v)); }

@@ -473,7 +473,10 @@ std::optional<dac::Decimal> StoredNumber(const dac::Value& stored) {
       return std::nullopt;
   }
   if (!d) return std::nullopt;
-  return dac::Decimal::Parse(StripFractionZeros(d->ToString()));
+  // Most stored numbers carry no fraction zeros; those need no second parse.
+  const std::string& text = d->ToString();
+  if (text.find('.') == std::string::npos || text.back() != '0') return d;
+  return dac::Decimal::Parse(StripFractionZeros(text));
 }
 
 namespace {
