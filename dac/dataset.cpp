@@ -779,14 +779,26 @@ void DataSet::ApplyRecord(Record& record) {
 
 void DataSet::ApplyInsertRun(const std::vector<Record*>& run) {
   const std::vector<Field*> fields = AssignedDataFields(*run.front());
+  // The values are lent to the batch, not copied, and go back to their
+  // records however the run ends.
   std::vector<Row> rows;
   rows.reserve(run.size());
-  for (const Record* record : run) {
+  for (Record* record : run) {
     Row row;
     row.reserve(fields.size());
-    for (const Field* f : fields) row.push_back(record->values[f->column_]);
+    for (const Field* f : fields) row.push_back(std::move(record->values[f->column_]));
     rows.push_back(std::move(row));
   }
+  struct GiveBack {
+    const std::vector<Record*>& run;
+    const std::vector<Field*>& fields;
+    std::vector<Row>& rows;
+    ~GiveBack() {
+      for (std::size_t r = 0; r < run.size(); ++r) {
+        for (std::size_t k = 0; k < fields.size(); ++k) run[r]->values[fields[k]->column_] = std::move(rows[r][k]);
+      }
+    }
+  } give_back{run, fields, rows};
   std::size_t next = 0;
   while (next < run.size()) {
     applying_ = nullptr;
@@ -794,6 +806,9 @@ void DataSet::ApplyInsertRun(const std::vector<Record*>& run) {
     for (std::size_t i = 0; i < result.inserted && next + i < run.size(); ++i) Settle(*run[next + i]);
     next += result.inserted;
     if (!result.error || next >= run.size()) break;
+    // The error handler reads the refused record's fields; the batch may
+    // still send its values again.
+    for (std::size_t k = 0; k < fields.size(); ++k) run[next]->values[fields[k]->column_] = rows[next][k];
     applying_ = run[next];
     try {
       throw *result.error;

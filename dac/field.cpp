@@ -150,6 +150,25 @@ std::optional<double> DoubleOf(const Value& v) {
   }
 }
 
+// ConvertForField would hand back a copy of `v` unchanged: it can be stored
+// as it is, which saves a copy on every value a row copy writes.
+bool KeptAsIs(FieldType type, const Value& v) {
+  switch (KeptKind(type)) {
+    case Keeps::kText:
+      return v.IsNull() || v.Kind() == ValueKind::kText;
+    case Keeps::kDecimal:
+      return v.IsNull() || v.Kind() == ValueKind::kDecimal;
+    case Keeps::kDateTime:
+      return v.IsNull() || v.Kind() == ValueKind::kDateTime;
+    case Keeps::kBytes:
+      return v.IsNull() || v.Kind() == ValueKind::kBytes;
+    case Keeps::kAnything:
+      return true;
+    default:
+      return v.IsNull();
+  }
+}
+
 }  // namespace
 
 Value ConvertForField(FieldType type, const Value& v, const std::string& field_name) {
@@ -232,6 +251,7 @@ const Value& Field::Value() const {
 }
 
 void Field::SetValue(dac::Value value) {
+  if (KeptAsIs(type_, value)) return dataset_->StoreFieldValue(*this, std::move(value));
   dataset_->StoreFieldValue(*this, ConvertForField(type_, value, FieldName));
 }
 

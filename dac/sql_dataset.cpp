@@ -177,6 +177,7 @@ void SqlDataSet::TrimRows(std::vector<Row>& rows, std::size_t from) const {
   for (std::size_t r = from; r < rows.size(); ++r) {
     for (std::size_t c = 0; c < rows[r].size() && c < trimmed_columns_.size(); ++c) {
       if (!trimmed_columns_[c] || rows[r][c].Kind() != ValueKind::kText) continue;
+      if (!rows[r][c].AsText().ends_with(' ')) continue;  // nothing to trim: no copy
       std::string text = rows[r][c].AsText();
       const auto end = text.find_last_not_of(' ');
       text.erase(end == std::string::npos ? 0 : end + 1);
