@@ -116,12 +116,7 @@ TEST(Program, PreparingTheTargetWritesTheStepsEntriesInOrder) {
   EXPECT_EQ(r.status, 0) << r.output;
   const auto logs = RunLogs(dir);
   ASSERT_EQ(logs.size(), 1u);
-  std::vector<std::string> shape;
-  std::istringstream log(ReadFile(logs[0]));
-  for (std::string line; std::getline(log, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    shape.push_back(std::regex_replace(line, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"), "<time>"));
-  }
+  const auto shape = testing_support::WithTimesMasked(testing_support::LogLines(logs[0]));
   const std::string banner = "=====================";
   EXPECT_EQ(shape, (std::vector<std::string>{
                        "VORANTEX™5.5 ORACLE to MSSQL migrator - Nortiva, Build: 1",

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,13 @@ inline std::vector<std::string> LogLines(const std::filesystem::path& p) {
     lines.push_back(all.substr(start, end - start));
     start = end + 2;
   }
+  return lines;
+}
+
+// Run log lines with every time stamp as "<time>", for comparing whole logs.
+inline std::vector<std::string> WithTimesMasked(std::vector<std::string> lines) {
+  static const std::regex stamp(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");
+  for (auto& line : lines) line = std::regex_replace(line, stamp, "<time>");
   return lines;
 }
 

@@ -5,11 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 
 #include "dac/driver.h"
@@ -59,26 +54,10 @@ TEST(OdbcDriver, RefusedLoginCarriesTheServersOwnMessage) {
   }
 }
 
-// A port of 127.0.0.1 that nothing listens on: one the system just handed out
-// and took back.
-int UnusedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-    throw std::runtime_error("no free port on 127.0.0.1");
-  }
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
 TEST(OdbcDriver, SqlServerWhereNoneListensFailsWithFreeTdsOwnMessage) {
   dac::ConnectParams p;
   p.kind = dac::ServerKind::kSqlServer;
-  p.server = "127.0.0.1," + std::to_string(UnusedPort());
+  p.server = "127.0.0.1," + std::to_string(testing::UnusedPort());
   p.database = "master";
   p.user = "sa";
   p.password = "secret";

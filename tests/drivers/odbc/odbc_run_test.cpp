@@ -4,13 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <regex>
 
 #include "connections/database_password.h"
 #include "drivers/odbc/odbc_driver.h"
@@ -55,14 +49,6 @@ void UsePgSource(EmbeddedRun& r) {
   r.form.eSQLDatabase.text = "Nortiva55";
   r.form.Drivers.Oracle = "odbc";
   r.form.Drivers.OracleOdbcDriver = odbc::testing::RequiredEnv("MIGRATOR_PG_ODBC_DRIVER");
-}
-
-std::vector<std::string> Shape(const std::vector<std::string>& log) {
-  std::vector<std::string> out;
-  for (const auto& line : log) {
-    out.push_back(std::regex_replace(line, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"), "<time>"));
-  }
-  return out;
 }
 
 // Every row of a source query, each value in its text form.
@@ -125,7 +111,7 @@ TEST(OdbcRun, EveryStepFromThePostgreSqlSourceIntoTheEmbeddedTarget) {
         b, "Supporting Objects Finish at: <time>", b,
         b, "QARNETH Finish at: <time>", b,
     };
-    EXPECT_EQ(Shape(r.Log()), expected);
+    EXPECT_EQ(testing_support::WithTimesMasked(r.Log()), expected);
     for (CheckBox* done : {&r.form.cbSQLDatabase, &r.form.cbSQLUser, &r.form.cbSQLUserAll,
                            &r.form.cbMigrateTablesCreateTablesDone, &r.form.cbMigrateTablesCopyRowsDone,
                            &r.form.cbMigrateTablesVerifyDone, &r.form.cbMigrateProgramSQLObjectsDone}) {
@@ -154,27 +140,11 @@ TEST(OdbcRun, EveryStepFromThePostgreSqlSourceIntoTheEmbeddedTarget) {
   }
 }
 
-// A port of 127.0.0.1 that nothing listens on: one the system just handed out
-// and took back.
-int UnusedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-    throw std::runtime_error("no free port on 127.0.0.1");
-  }
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
 TEST(OdbcRun, SqlServerWhereNoneListensEndsTheRunWithFreeTdsOwnMessage) {
   odbc::RegisterOdbcDriver();
   EmbeddedRun r(testing_support::kMinimalErpSource);
   UsePgSource(r);
-  r.form.eSQLServer.text = "127.0.0.1," + std::to_string(UnusedPort());
+  r.form.eSQLServer.text = "127.0.0.1," + std::to_string(odbc::testing::UnusedPort());
   r.form.Drivers.SQLServer = "odbc";
   r.form.AutoRun = true;
   r.Run();

@@ -10,6 +10,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "dac/driver.h"
@@ -50,6 +53,21 @@ inline dac::ConnectParams PgAsSqlServer() {
   p.server = o.server.substr(0, first) + "," + o.server.substr(first + 1, second - first - 1);
   p.database = o.server.substr(second + 1);
   return p;
+}
+
+// A port of 127.0.0.1 that nothing listens on: one the system just handed out
+// and took back.
+inline int UnusedPort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  const bool bound = s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                     ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) == 0;
+  if (s >= 0) ::close(s);
+  if (!bound) throw std::runtime_error("no free port on 127.0.0.1");
+  return ntohs(a.sin_port);
 }
 
 // Prints the server's diagnostics when a call that should work does not.
