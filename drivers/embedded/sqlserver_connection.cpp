@@ -77,19 +77,33 @@ class SqlServerConnection : public dac::Connection {
       std::vector<std::string> names;
       names.reserve(columns.size());
       for (const auto& c : columns) names.push_back(Unquoted(c));
+      sqlserver::TableWriter writer(session_, session_.RequireTable(*name), names);
+      // The rows are converted before the write gate is taken, so that other
+      // writers to the database go on meanwhile; conversion stops at the
+      // first row refused, which ends the call after the rows before it.
+      std::vector<std::vector<dac::Value>> converted;
+      converted.reserve(rows.size() - first);
+      std::optional<dac::DriverError> refused;
+      for (std::size_t i = first; i < rows.size() && !refused; ++i) {
+        try {
+          converted.push_back(writer.Convert(rows[i]));
+        } catch (const dac::DriverError& e) {
+          refused = e;
+        }
+      }
       // One transaction per call: rows before a refused one stay.
       sqlserver::StatementScope scope(session_);
-      sqlserver::TableWriter writer(session_, session_.RequireTable(*name), names);
       writer.Start();
-      for (std::size_t i = first; i < rows.size(); ++i) {
+      for (auto& row : converted) {
         try {
-          writer.Insert(rows[i]);
+          writer.Write(row);
         } catch (const dac::DriverError& e) {
           result.error = e;
           break;
         }
         ++result.inserted;
       }
+      if (!result.error) result.error = std::move(refused);
       writer.Finish();
       scope.Commit();
       session_.SetRowCount(static_cast<std::int64_t>(result.inserted));

@@ -65,7 +65,7 @@ TableWriter::TableWriter(Session& session, TableDefinition table, const std::vec
   const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
   insert_.reset(raw);
   if (rc != SQLITE_OK) throw FromSqlite(SqliteError(sqlite3_errmsg(db), sqlite3_extended_errcode(db)));
-  stored_.resize(given_.size() + (identity_ ? 1 : 0) + filled_.size());
+  stored_count_ = given_.size() + (identity_ ? 1 : 0) + filled_.size();
 }
 
 void TableWriter::Start() {
@@ -82,25 +82,35 @@ void TableWriter::Start() {
 }
 
 void TableWriter::Insert(const dac::Row& values) {
+  auto stored = Convert(values);
+  Write(stored);
+}
+
+std::vector<dac::Value> TableWriter::Convert(const dac::Row& values) const {
   if (values.size() != given_.size()) throw ValueCountMismatch();
   if (missing_not_null_) throw NullNotAllowed(missing_not_null_->name, table_.ThreePartName());
-  sqlite3* db = session_.Db().Handle();
-  sqlite3_stmt* st = insert_.get();
-  std::size_t index = 0;
+  std::vector<dac::Value> stored;
+  stored.reserve(stored_count_);
   for (std::size_t k = 0; k < values.size(); ++k) {
     const TableColumn& c = *given_[k];
     if (values[k].IsNull() && !c.nullable) throw NullNotAllowed(c.name, table_.ThreePartName());
-    stored_[index++] = c.type.ToStored(values[k]);
+    stored.push_back(c.type.ToStored(values[k]));
   }
+  return stored;
+}
+
+void TableWriter::Write(std::vector<dac::Value>& stored) {
+  sqlite3* db = session_.Db().Handle();
+  sqlite3_stmt* st = insert_.get();
   std::optional<std::int64_t> drawn;
   if (identity_) {
     drawn = last_identity_ ? *last_identity_ + identity_->identity_increment : identity_->identity_seed;
-    stored_[index++] = dac::Value(*drawn);
+    stored.emplace_back(*drawn);
   }
-  for (const auto& v : fill_values_) stored_[index++] = v;
+  for (const auto& v : fill_values_) stored.push_back(v);
   // The stored values stay where they are until the step.
-  for (std::size_t k = 0; k < stored_.size(); ++k) {
-    if (BindSqliteValue(st, static_cast<int>(k + 1), stored_[k], true) != SQLITE_OK) Fail(db);
+  for (std::size_t k = 0; k < stored.size(); ++k) {
+    if (BindSqliteValue(st, static_cast<int>(k + 1), stored[k], true) != SQLITE_OK) Fail(db);
   }
   const int rc = sqlite3_step(st);
   sqlite3_reset(st);
@@ -119,12 +129,11 @@ void TableWriter::Insert(const dac::Row& values) {
     session_.SetLastIdentity(*drawn);
   } else if (explicit_identity_) {
     // An explicit value beyond the counter moves it, as on a server.
-    const auto& v = values[explicit_identity_index_];
-    const dac::Value stored = explicit_identity_->type.ToStored(v);
-    if (stored.Kind() == dac::ValueKind::kInteger &&
-        (!last_identity_ || (explicit_identity_->identity_increment > 0 ? stored.AsInteger() > *last_identity_
-                                                                         : stored.AsInteger() < *last_identity_))) {
-      last_identity_ = stored.AsInteger();
+    const dac::Value& v = stored[explicit_identity_index_];
+    if (v.Kind() == dac::ValueKind::kInteger &&
+        (!last_identity_ || (explicit_identity_->identity_increment > 0 ? v.AsInteger() > *last_identity_
+                                                                        : v.AsInteger() < *last_identity_))) {
+      last_identity_ = v.AsInteger();
       identity_moved_ = true;
     }
   }

@@ -40,6 +40,12 @@ class TableWriter {
   // Throws dac::DriverError with the server's text when the row is refused;
   // the writer stays usable for the next row.
   void Insert(const dac::Row& values);
+  // Insert in two steps. Convert applies the server's conversions and
+  // refusals to one row without touching the database, so a caller can run
+  // it before taking the write gate; Write then inserts what Convert made
+  // of `values`. Both throw as Insert does.
+  std::vector<dac::Value> Convert(const dac::Row& values) const;
+  void Write(std::vector<dac::Value>& stored);
   // Keeps the identity counter; call before the transaction commits.
   void Finish();
 
@@ -58,13 +64,11 @@ class TableWriter {
   const TableColumn* missing_not_null_ = nullptr;  // left out, no default, NULL refused
   std::optional<std::int64_t> last_identity_;
   bool identity_moved_ = false;
-  // The insert binds the converted values in place (no copy per value), so
-  // they are kept here until the row has gone in.
   struct Finalizer {
     void operator()(sqlite3_stmt* s) const noexcept;
   };
   std::unique_ptr<sqlite3_stmt, Finalizer> insert_;
-  std::vector<dac::Value> stored_;
+  std::size_t stored_count_ = 0;  // values bound per row: given, drawn identity, defaults
 };
 
 }  // namespace embedded::sqlserver

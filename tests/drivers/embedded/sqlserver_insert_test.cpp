@@ -38,6 +38,17 @@ TEST_F(SqlServerInsertTest, InsertRowsStopsAtTheFirstRefusedRow) {
   EXPECT_EQ(Count(), 3);
 }
 
+// Rows are converted before any goes in: a later row that does not convert
+// must not hide an earlier one that the database refuses.
+TEST_F(SqlServerInsertTest, InsertRowsReportsTheFirstRefusalWhereverItArises) {
+  c_->Execute("create table [dbo].[tU] ([k] int not null primary key, [b] varchar(5))");
+  const auto r = c_->InsertRows("tU", {"k", "b"}, {{1, "a"}, {1, "b"}, {3, "cccccc"}});
+  EXPECT_EQ(r.inserted, 1u);
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(r.error->NativeError(), 2627);
+  EXPECT_EQ(Scalar(*c_, "select count(*) from tU").AsInteger(), 1);
+}
+
 TEST_F(SqlServerInsertTest, InsertRowsIntoAnUnknownTableRefusesTheFirstRow) {
   const auto r = c_->InsertRows("Nope", {"a"}, {{1}});
   EXPECT_EQ(r.inserted, 0u);
