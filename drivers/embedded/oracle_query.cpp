@@ -110,8 +110,8 @@ bool OracleQuery::Step() {
 dac::Value OracleQuery::Convert(std::size_t i) const {
   const int column = static_cast<int>(i);
   if (statement_.ColumnIsNull(column)) return dac::Value();
-  const dac::Value stored = statement_.ColumnValue(column);
-  if (types_[i]) return FromStored(*types_[i], stored);
+  dac::Value stored = statement_.ColumnValue(column);
+  if (types_[i]) return FromStored(*types_[i], std::move(stored));
   switch (columns_[i].type) {
     case dac::FieldType::ftLargeint:
       if (stored.Kind() == dac::ValueKind::kInteger) return stored;

@@ -624,7 +624,7 @@ dac::Value ToStored(const OracleType& type, const dac::Value& value, const Colum
   return value;
 }
 
-dac::Value FromStored(const OracleType& type, const dac::Value& stored) {
+dac::Value FromStored(const OracleType& type, dac::Value stored) {
   if (stored.IsNull()) return stored;
   switch (type.kind) {
     case K::kNumber: {
@@ -634,7 +634,7 @@ dac::Value FromStored(const OracleType& type, const dac::Value& stored) {
       if (type.IsInteger()) {
         if (auto whole = d->ToInt64()) return dac::Value(*whole);
       }
-      return dac::Value(*d);
+      return dac::Value(std::move(*d));
     }
     case K::kFloat:
     case K::kBinaryFloat:

@@ -117,7 +117,8 @@ dac::Value ToStored(const OracleType& type, const dac::Value& value, const Colum
 // decimals (integers for IsInteger types), DateTime for dates, bytes, texts
 // (CHAR padded to its length, as Oracle pads it). Values that do not fit the
 // type (written by SQL that bypassed ToStored) come back as they are stored.
-dac::Value FromStored(const OracleType& type, const dac::Value& stored);
+// Takes the value by value: most come back unchanged, without a copy.
+dac::Value FromStored(const OracleType& type, dac::Value stored);
 
 // The shortest text that reads back as the same double.
 std::string ShortestDoubleText(double v);
