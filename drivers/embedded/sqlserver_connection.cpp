@@ -81,7 +81,7 @@ class SqlServerConnection : public dac::Connection {
       // The rows are converted before the write gate is taken, so that other
       // writers to the database go on meanwhile; conversion stops at the
       // first row refused, which ends the call after the rows before it.
-      std::vector<std::vector<dac::Value>> converted;
+      std::vector<sqlserver::TableWriter::ConvertedRow> converted;
       converted.reserve(rows.size() - first);
       std::optional<dac::DriverError> refused;
       for (std::size_t i = first; i < rows.size() && !refused; ++i) {

@@ -82,35 +82,37 @@ void TableWriter::Start() {
 }
 
 void TableWriter::Insert(const dac::Row& values) {
-  auto stored = Convert(values);
-  Write(stored);
+  auto row = Convert(values);
+  Write(row);
 }
 
-std::vector<dac::Value> TableWriter::Convert(const dac::Row& values) const {
+TableWriter::ConvertedRow TableWriter::Convert(const dac::Row& values) const {
   if (values.size() != given_.size()) throw ValueCountMismatch();
   if (missing_not_null_) throw NullNotAllowed(missing_not_null_->name, table_.ThreePartName());
-  std::vector<dac::Value> stored;
-  stored.reserve(stored_count_);
+  ConvertedRow row;
+  // Reserved in full, so that `bound` may point into `stored` as it grows.
+  row.stored.reserve(stored_count_);
+  row.bound.reserve(stored_count_);
   for (std::size_t k = 0; k < values.size(); ++k) {
     const TableColumn& c = *given_[k];
     if (values[k].IsNull() && !c.nullable) throw NullNotAllowed(c.name, table_.ThreePartName());
-    stored.push_back(c.type.ToStored(values[k]));
+    row.bound.push_back(c.type.StoresAsIs(values[k]) ? &values[k] : &row.stored.emplace_back(c.type.ToStored(values[k])));
   }
-  return stored;
+  return row;
 }
 
-void TableWriter::Write(std::vector<dac::Value>& stored) {
+void TableWriter::Write(ConvertedRow& row) {
   sqlite3* db = session_.Db().Handle();
   sqlite3_stmt* st = insert_.get();
   std::optional<std::int64_t> drawn;
   if (identity_) {
     drawn = last_identity_ ? *last_identity_ + identity_->identity_increment : identity_->identity_seed;
-    stored.emplace_back(*drawn);
+    row.bound.push_back(&row.stored.emplace_back(*drawn));
   }
-  for (const auto& v : fill_values_) stored.push_back(v);
+  for (const auto& v : fill_values_) row.bound.push_back(&v);
   // The stored values stay where they are until the step.
-  for (std::size_t k = 0; k < stored.size(); ++k) {
-    if (BindSqliteValue(st, static_cast<int>(k + 1), stored[k], true) != SQLITE_OK) Fail(db);
+  for (std::size_t k = 0; k < row.bound.size(); ++k) {
+    if (BindSqliteValue(st, static_cast<int>(k + 1), *row.bound[k], true) != SQLITE_OK) Fail(db);
   }
   const int rc = sqlite3_step(st);
   sqlite3_reset(st);
@@ -129,7 +131,7 @@ void TableWriter::Write(std::vector<dac::Value>& stored) {
     session_.SetLastIdentity(*drawn);
   } else if (explicit_identity_) {
     // An explicit value beyond the counter moves it, as on a server.
-    const dac::Value& v = stored[explicit_identity_index_];
+    const dac::Value& v = *row.bound[explicit_identity_index_];
     if (v.Kind() == dac::ValueKind::kInteger &&
         (!last_identity_ || (explicit_identity_->identity_increment > 0 ? v.AsInteger() > *last_identity_
                                                                         : v.AsInteger() < *last_identity_))) {

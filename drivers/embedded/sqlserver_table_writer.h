@@ -42,10 +42,15 @@ class TableWriter {
   void Insert(const dac::Row& values);
   // Insert in two steps. Convert applies the server's conversions and
   // refusals to one row without touching the database, so a caller can run
-  // it before taking the write gate; Write then inserts what Convert made
-  // of `values`. Both throw as Insert does.
-  std::vector<dac::Value> Convert(const dac::Row& values) const;
-  void Write(std::vector<dac::Value>& stored);
+  // it before taking the write gate; Write then inserts the converted row.
+  // Both throw as Insert does. A converted row points into `values` (texts
+  // and bytes that go in as they are), which must outlive it.
+  struct ConvertedRow {
+    std::vector<dac::Value> stored;         // values that needed converting
+    std::vector<const dac::Value*> bound;   // one per parameter of the insert
+  };
+  ConvertedRow Convert(const dac::Row& values) const;
+  void Write(ConvertedRow& row);
   // Keeps the identity counter; call before the transaction commits.
   void Finish();
 

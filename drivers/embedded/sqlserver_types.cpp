@@ -696,6 +696,23 @@ dac::Value SqlType::ToStored(const dac::Value& v) const {
   return StoreText(*this, v);
 }
 
+bool SqlType::StoresAsIs(const dac::Value& v) const {
+  if (IsInteger() || base == BaseType::kFloat || base == BaseType::kReal || IsExactNumber() || IsDateTime()) {
+    return false;
+  }
+  if (IsBinary()) {
+    if (v.Kind() != dac::ValueKind::kBytes) return false;
+    const std::size_t n = v.AsBytes().size();
+    const auto limit = static_cast<std::size_t>(length);
+    return length <= 0 || (n <= limit && (base != BaseType::kBinary || n == limit));
+  }
+  if (v.Kind() != dac::ValueKind::kText) return false;
+  if (length <= 0) return true;
+  const std::size_t chars = platform::CharLength(v.AsText());
+  const auto limit = static_cast<std::size_t>(length);
+  return chars == limit || (chars < limit && base != BaseType::kChar && base != BaseType::kNchar);
+}
+
 dac::Value SqlType::FromStored(const dac::Value& s) const {
   if (s.IsNull()) return s;
   if (IsInteger()) {

@@ -74,6 +74,9 @@ struct SqlType {
   // range (arithmetic overflow), a date-time outside the type's range, a text
   // that is no number or date.
   dac::Value ToStored(const dac::Value& v) const;
+  // ToStored would return `v` itself (a text or binary value that fits as it
+  // is): the caller may bind `v` without making the copy.
+  bool StoresAsIs(const dac::Value& v) const;
 
   // A stored value typed for the client: exact decimals for money and
   // decimal, DateTime for date-times, Booleans for bit.
