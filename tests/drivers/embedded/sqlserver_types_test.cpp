@@ -93,6 +93,41 @@ TEST(SqlType, ConvertsOrRefusesAsAServer) {
   }
 }
 
+// StoresAsIs lets an insert bind the caller's value without the copy:
+// it must claim exactly the values that ToStored hands back unchanged.
+TEST(SqlType, StoresAsIsOnlyWhatToStoredLeavesAlone) {
+  struct Case {
+    const char* declared;
+    dac::Value value;
+    bool as_is;
+  };
+  const Case cases[] = {
+      {"varchar(5)", dac::Value("abc"), true},
+      {"varchar(5)", dac::Value("abcde"), true},
+      {"varchar(3)", dac::Value("abc  "), false},  // surplus blanks are cut
+      {"nvarchar(3)", dac::Value("\xc4\x8d\xc4\x8d\xc4\x8d"), true},  // three characters, six bytes
+      {"varchar(max)", dac::Value(std::string(9000, 'x')), true},
+      {"char(3)", dac::Value("ab"), false},  // padded
+      {"char(3)", dac::Value("abc"), true},
+      {"varchar(5)", dac::Value(std::int64_t{7}), false},
+      {"varchar(5)", dac::Value(), false},
+      {"varbinary(4)", dac::Value(dac::Bytes{1, 2}), true},
+      {"binary(4)", dac::Value(dac::Bytes{1, 2}), false},  // padded
+      {"binary(2)", dac::Value(dac::Bytes{1, 2}), true},
+      {"varbinary(max)", dac::Value(dac::Bytes(9000, 7)), true},
+      {"int", dac::Value(std::int64_t{7}), false},
+      {"decimal(19, 4)", dac::Value(D("1.5")), false},
+      {"datetime", dac::Value(dac::DateTime{2024, 1, 2}), false},
+  };
+  for (const auto& c : cases) {
+    const SqlType t = *SqlType::Parse(c.declared);
+    EXPECT_EQ(t.StoresAsIs(c.value), c.as_is) << c.declared << " " << c.value.ToText().substr(0, 10);
+    if (c.as_is) {
+      EXPECT_EQ(t.ToStored(c.value), c.value) << c.declared;
+    }
+  }
+}
+
 TEST(SqlType, OverflowAndTruncationTextsAreTheServers) {
   EXPECT_EQ(embedded::testing::CaughtDriverError([] { SqlType::Parse("varchar(2)")->ToStored("abc"); }).ServerMessage(),
             "String or binary data would be truncated.\nThe statement has been terminated.");
