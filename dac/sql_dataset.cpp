@@ -143,9 +143,11 @@ void SqlDataSet::InternalOpen() {
   cursor_ = connection.Query(marked.sql, values);
   SetFieldDefs(cursor_->Columns());
   trimmed_columns_.clear();
-  for (const auto& c : FieldDefs()) {
-    trimmed_columns_.push_back((BaseOptions().TrimFixedChar && IsFixedChar(c)) ||
-                               (BaseOptions().TrimVarChar && !IsFixedChar(c) && IsVarChar(c)));
+  for (std::size_t i = 0; i < FieldDefs().size(); ++i) {
+    const Column& c = FieldDefs()[i];
+    if ((BaseOptions().TrimFixedChar && IsFixedChar(c)) || (BaseOptions().TrimVarChar && !IsFixedChar(c) && IsVarChar(c))) {
+      trimmed_columns_.push_back(i);
+    }
   }
 }
 
@@ -175,8 +177,8 @@ bool SqlDataSet::FetchBlock(std::vector<Row>& rows) {
 
 void SqlDataSet::TrimRows(std::vector<Row>& rows, std::size_t from) const {
   for (std::size_t r = from; r < rows.size(); ++r) {
-    for (std::size_t c = 0; c < rows[r].size() && c < trimmed_columns_.size(); ++c) {
-      if (!trimmed_columns_[c] || rows[r][c].Kind() != ValueKind::kText) continue;
+    for (const std::size_t c : trimmed_columns_) {
+      if (c >= rows[r].size() || rows[r][c].Kind() != ValueKind::kText) continue;
       if (!rows[r][c].AsText().ends_with(' ')) continue;  // nothing to trim: no copy
       std::string text = rows[r][c].AsText();
       const auto end = text.find_last_not_of(' ');

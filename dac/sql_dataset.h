@@ -136,7 +136,7 @@ class SqlDataSet : public DataSet, private ConnectionClient {
   bool fetch_all_;
   std::int64_t server_count_ = -1;
   std::int64_t rows_affected_ = -1;
-  std::vector<bool> trimmed_columns_;
+  std::vector<std::size_t> trimmed_columns_;  // columns whose fetched texts lose trailing blanks
 };
 
 }  // namespace dac
