@@ -4,6 +4,7 @@
 
 #include "platform/abort.h"
 #include "platform/memory_stream.h"
+#include "platform/scope_guard.h"
 #include "platform/text.h"
 
 namespace dac {
@@ -789,16 +790,11 @@ void DataSet::ApplyInsertRun(const std::vector<Record*>& run) {
     for (const Field* f : fields) row.push_back(std::move(record->values[f->column_]));
     rows.push_back(std::move(row));
   }
-  struct GiveBack {
-    const std::vector<Record*>& run;
-    const std::vector<Field*>& fields;
-    std::vector<Row>& rows;
-    ~GiveBack() {
-      for (std::size_t r = 0; r < run.size(); ++r) {
-        for (std::size_t k = 0; k < fields.size(); ++k) run[r]->values[fields[k]->column_] = std::move(rows[r][k]);
-      }
+  platform::ScopeGuard give_back([&]() noexcept {
+    for (std::size_t r = 0; r < run.size(); ++r) {
+      for (std::size_t k = 0; k < fields.size(); ++k) run[r]->values[fields[k]->column_] = std::move(rows[r][k]);
     }
-  } give_back{run, fields, rows};
+  });
   std::size_t next = 0;
   while (next < run.size()) {
     applying_ = nullptr;
@@ -832,13 +828,10 @@ void DataSet::ApplyUpdates() {
 
   // Whatever happens, a written delete leaves the cache and nothing stays
   // marked as being written.
-  struct Finish {
-    DataSet* ds;
-    ~Finish() {
-      ds->applying_ = nullptr;
-      std::erase_if(ds->deleted_, [](const Record& r) { return r.status != UpdateStatus::usDeleted; });
-    }
-  } finish{this};
+  platform::ScopeGuard finish([this]() noexcept {
+    applying_ = nullptr;
+    std::erase_if(deleted_, [](const Record& r) { return r.status != UpdateStatus::usDeleted; });
+  });
 
   std::size_t i = 0;
   while (i < pending.size()) {
