@@ -49,12 +49,7 @@ struct Fixture {
   std::vector<std::string> Log() const {
     return testing_support::LogLines(form.LastRunLogName());
   }
-  bool LogHas(const std::string& text) const {
-    for (const auto& l : Log()) {
-      if (l.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool LogHas(const std::string& text) const { return testing_support::AnyLineHas(Log(), text); }
   std::vector<dac::ConnectParams> Logins(dac::ServerKind kind) const {
     std::vector<dac::ConnectParams> out;
     for (const auto& p : server.logins) {

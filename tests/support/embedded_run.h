@@ -57,12 +57,7 @@ struct EmbeddedRun {
   std::vector<std::string> Log() const {
     return testing_support::LogLines(form.LastRunLogName());
   }
-  bool LogHas(const std::string& text) const {
-    for (const auto& l : Log()) {
-      if (l.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool LogHas(const std::string& text) const { return testing_support::AnyLineHas(Log(), text); }
 
   // The target server as sa, on `database`.
   std::unique_ptr<dac::Connection> Target(const std::string& database = "master") const {

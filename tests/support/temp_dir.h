@@ -53,6 +53,13 @@ inline std::vector<std::string> LogLines(const std::filesystem::path& p) {
   return lines;
 }
 
+inline bool AnyLineHas(const std::vector<std::string>& lines, const std::string& text) {
+  for (const auto& line : lines) {
+    if (line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
 // Run log lines with every time stamp as "<time>", for comparing whole logs.
 inline std::vector<std::string> WithTimesMasked(std::vector<std::string> lines) {
   static const std::regex stamp(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");

@@ -22,14 +22,7 @@ class SqlServerDefaultsTest : public SqlServerInstanceTest {
   }
 
   // The records of the error `sql` raises, as "number: message" lines.
-  std::vector<std::string> Refusal(const std::string& sql) {
-    std::vector<std::string> out;
-    const auto error = CaughtDriverError([&] { c_->Execute(sql); });
-    for (const auto& r : error.Records()) {
-      out.push_back(std::to_string(r.native_error) + ": " + r.message);
-    }
-    return out;
-  }
+  std::vector<std::string> Refusal(const std::string& sql) { return RefusalRecords(*c_, sql); }
 
   std::unique_ptr<dac::Connection> c_;
 };

@@ -76,4 +76,14 @@ dac::DriverError CaughtDriverError(Call&& call) {
   return dac::DriverError("no error");
 }
 
+// The records of the error `sql` raises on `c`, as "number: message" lines.
+inline std::vector<std::string> RefusalRecords(dac::Connection& c, const std::string& sql) {
+  const auto error = CaughtDriverError([&] { c.Execute(sql); });
+  std::vector<std::string> out;
+  for (const auto& r : error.Records()) {
+    out.push_back(std::to_string(r.native_error) + ": " + r.message);
+  }
+  return out;
+}
+
 }  // namespace embedded::testing
