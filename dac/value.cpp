@@ -72,6 +72,20 @@ std::optional<Decimal> Decimal::Parse(std::string_view s) {
 
 Decimal Decimal::FromInt(std::int64_t v) { return Decimal(std::to_string(v)); }
 
+Decimal Decimal::FromScaled(std::int64_t unscaled, int scale) {
+  if (scale <= 0) return FromInt(unscaled);
+  // The magnitude as unsigned, so that the lowest int64 has one too.
+  const std::uint64_t magnitude = unscaled < 0 ? 0 - static_cast<std::uint64_t>(unscaled) : unscaled;
+  char buf[24];
+  char* end = std::to_chars(buf, buf + sizeof buf, magnitude).ptr;
+  std::string digits(buf, end);
+  const auto fraction = static_cast<std::size_t>(scale);
+  if (digits.size() <= fraction) digits.insert(0, fraction + 1 - digits.size(), '0');
+  const std::string_view all(digits);
+  const std::size_t point = all.size() - fraction;
+  return Decimal(Canonical(unscaled < 0, all.substr(0, point), all.substr(point)));
+}
+
 bool Decimal::IsZero() const { return text_.find_first_not_of("-0.") == std::string::npos; }
 
 int Decimal::Scale() const {
@@ -172,10 +186,11 @@ bool DateTime::IsValid() const {
 std::optional<DateTime> DateTime::Parse(std::string_view s) {
   auto number = [&](std::size_t pos, std::size_t len, int& out) {
     if (pos + len > s.size()) return false;
+    out = 0;
     for (std::size_t k = pos; k < pos + len; ++k) {
       if (!IsDigit(s[k])) return false;
+      out = out * 10 + (s[k] - '0');
     }
-    std::from_chars(s.data() + pos, s.data() + pos + len, out);
     return true;
   };
   DateTime d;
@@ -190,12 +205,8 @@ std::optional<DateTime> DateTime::Parse(std::string_view s) {
     }
     if (s.size() > 19) {
       if (s[19] != '.' || s.size() == 20 || s.size() > 29) return std::nullopt;
-      std::string frac(s.substr(20));
-      for (char c : frac) {
-        if (!IsDigit(c)) return std::nullopt;
-      }
-      frac.resize(9, '0');
-      std::from_chars(frac.data(), frac.data() + 9, d.nanosecond);
+      if (!number(20, s.size() - 20, d.nanosecond)) return std::nullopt;
+      for (std::size_t k = s.size(); k < 29; ++k) d.nanosecond *= 10;
     }
   }
   if (!d.IsValid()) return std::nullopt;

@@ -23,6 +23,8 @@ class Decimal {
   // "-1.5e-3") as Oracle writes big and small numbers. Returns nothing otherwise.
   static std::optional<Decimal> Parse(std::string_view text);
   static Decimal FromInt(std::int64_t v);
+  // unscaled × 10^-scale, with exactly `scale` fraction digits; scale is 0 or more.
+  static Decimal FromScaled(std::int64_t unscaled, int scale);
 
   const std::string& ToString() const { return text_; }
   bool IsNegative() const { return text_.front() == '-'; }

@@ -108,9 +108,8 @@ bool OracleQuery::Step() {
 }
 
 dac::Value OracleQuery::Convert(std::size_t i) const {
-  const int column = static_cast<int>(i);
-  if (statement_.ColumnIsNull(column)) return dac::Value();
-  dac::Value stored = statement_.ColumnValue(column);
+  dac::Value stored = statement_.ColumnValue(static_cast<int>(i));
+  if (stored.IsNull()) return stored;
   if (types_[i]) return FromStored(*types_[i], std::move(stored));
   switch (columns_[i].type) {
     case dac::FieldType::ftLargeint:

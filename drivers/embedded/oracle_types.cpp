@@ -452,7 +452,33 @@ dac::Value NumberStorage(const dac::Decimal& d) {
   return dac::Value(text);
 }
 
-std::optional<dac::Decimal> StoredNumber(const dac::Value& stored) {
+namespace {
+
+// The decimal of at most `scale` fraction digits that reads as `v`, found
+// without printing the double. Below 2^50 steps of the scale, doubles lie less
+// than a quarter step apart, so no other such decimal reads as `v` and this
+// one is also the double's shortest text. Nothing when no decimal of the
+// scale reads as `v`, or the value is too large to tell.
+std::optional<dac::Decimal> DecimalOfScale(double v, int scale) {
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                            1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+  if (scale < 0 || scale > 18) return std::nullopt;
+  const double power = kPowersOfTen[scale];
+  const double steps = v * power;
+  if (!(std::fabs(steps) < 0x1p50)) return std::nullopt;
+  auto unscaled = static_cast<std::int64_t>(std::llround(steps));
+  // Exact operands, so the quotient is the double nearest the decimal.
+  if (static_cast<double>(unscaled) / power != v) return std::nullopt;
+  while (scale > 0 && unscaled % 10 == 0) {
+    unscaled /= 10;
+    --scale;
+  }
+  return dac::Decimal::FromScaled(unscaled, scale);
+}
+
+}  // namespace
+
+std::optional<dac::Decimal> StoredNumber(const dac::Value& stored, std::optional<int> scale) {
   std::optional<dac::Decimal> d;
   switch (stored.Kind()) {
     case dac::ValueKind::kInteger:
@@ -461,6 +487,9 @@ std::optional<dac::Decimal> StoredNumber(const dac::Value& stored) {
       return dac::Decimal::FromInt(stored.AsBoolean() ? 1 : 0);
     case dac::ValueKind::kDouble:
       if (!std::isfinite(stored.AsDouble())) return std::nullopt;
+      if (scale) {
+        if (auto exact = DecimalOfScale(stored.AsDouble(), *scale)) return exact;
+      }
       d = dac::Decimal::Parse(ShortestDoubleText(stored.AsDouble()));
       break;
     case dac::ValueKind::kDecimal:
@@ -629,7 +658,7 @@ dac::Value FromStored(const OracleType& type, dac::Value stored) {
   switch (type.kind) {
     case K::kNumber: {
       if (type.IsInteger() && stored.Kind() == dac::ValueKind::kInteger) return stored;
-      auto d = StoredNumber(stored);
+      auto d = StoredNumber(stored, type.scale);
       if (!d) return stored;
       if (type.IsInteger()) {
         if (auto whole = d->ToInt64()) return dac::Value(*whole);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace dac {
 namespace {
 
@@ -40,6 +42,32 @@ TEST(Decimal, ParsesToCanonicalTextKeepingTheScale) {
       ASSERT_TRUE(d) << c.in;
       EXPECT_EQ(d->ToString(), c.out) << c.in;
     }
+  }
+}
+
+TEST(Decimal, FromScaledPlacesThePointAndKeepsTheScale) {
+  struct Case {
+    std::int64_t unscaled;
+    int scale;
+    const char* out;
+  };
+  const Case cases[] = {
+      {0, 0, "0"},
+      {0, 2, "0.00"},
+      {-5, 0, "-5"},
+      {12345, 2, "123.45"},
+      {-12345, 2, "-123.45"},
+      {5, 3, "0.005"},
+      {-5, 3, "-0.005"},
+      {1200, 4, "0.1200"},
+      {9223372036854775807, 4, "922337203685477.5807"},
+      {std::numeric_limits<std::int64_t>::min(), 4, "-922337203685477.5808"},
+      {1, 18, "0.000000000000000001"},
+  };
+  for (const auto& c : cases) {
+    const Decimal d = Decimal::FromScaled(c.unscaled, c.scale);
+    EXPECT_EQ(d.ToString(), c.out) << c.unscaled << " " << c.scale;
+    EXPECT_EQ(d, *Decimal::Parse(c.out));
   }
 }
 
