@@ -174,11 +174,8 @@ void DataSet::CloseCursor(bool fire_events) {
 
 // --- fields
 
-Field& DataSet::Fields(int index) const {
-  if (index < 0 || index >= FieldCount()) {
-    throw UsageError("Field index " + std::to_string(index) + " out of range in dataset '" + name_ + "'");
-  }
-  return *fields_[index];
+void DataSet::FieldIndexOutOfRange(int index) const {
+  throw UsageError("Field index " + std::to_string(index) + " out of range in dataset '" + name_ + "'");
 }
 
 Field* DataSet::FindField(std::string_view name) const {
@@ -488,7 +485,7 @@ void DataSet::StoreFieldValue(Field& field, Value value) {
     if (field.column_ < 0) throw DatabaseError("Field '" + field.FieldName + "' is not bound to a column");
     target->values[field.column_] = std::move(value);
     target->assigned[field.column_] = true;
-    if (AutoCalcFields) CalculateFields(*target);
+    if (AutoCalcFields && calculated_count_ > 0) CalculateFields(*target);
   } else {
     target->calculated[field.slot_] = std::move(value);
   }

@@ -99,7 +99,11 @@ class DataSet {
 
   // --- fields
   int FieldCount() const { return static_cast<int>(fields_.size()); }
-  Field& Fields(int index) const;
+  // Inline: the row copy asks for two fields per value.
+  Field& Fields(int index) const {
+    if (index < 0 || index >= FieldCount()) FieldIndexOutOfRange(index);
+    return *fields_[static_cast<std::size_t>(index)];
+  }
   // Case-insensitive. FieldByName throws DatabaseError "Field 'X' not found".
   Field* FindField(std::string_view name) const;
   Field& FieldByName(std::string_view name) const;
@@ -299,6 +303,7 @@ class DataSet {
   bool FetchNext();
   void FetchAllRows();
   void CalculateFields(Record& record);
+  [[noreturn]] void FieldIndexOutOfRange(int index) const;
   void CheckRequiredFields();
   void StoreFieldValue(Field& field, Value value);
   void ApplyRecord(Record& record);
