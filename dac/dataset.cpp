@@ -484,7 +484,7 @@ void DataSet::StoreFieldValue(Field& field, Value value) {
   if (data) {
     if (field.column_ < 0) throw DatabaseError("Field '" + field.FieldName + "' is not bound to a column");
     target->values[field.column_] = std::move(value);
-    target->assigned[field.column_] = true;
+    target->assigned[field.column_] = 1;
     if (AutoCalcFields && calculated_count_ > 0) CalculateFields(*target);
   } else {
     target->calculated[field.slot_] = std::move(value);
@@ -500,7 +500,7 @@ void DataSet::Insert() {
   DoBeforeScroll();
   edit_ = Record{};
   edit_.values.assign(field_defs_.size(), Value());
-  edit_.assigned.assign(field_defs_.size(), false);
+  edit_.assigned.assign(field_defs_.size(), 0);
   edit_.calculated.assign(calculated_count_, Value());
   edit_.status = UpdateStatus::usInserted;
   insert_at_ = std::max<std::ptrdiff_t>(current_, 0);
@@ -540,7 +540,7 @@ void DataSet::Edit() {
   edit_ = records_[current_];
   if (edit_.status != UpdateStatus::usInserted) {
     if (!edit_.original) edit_.original = edit_.values;
-    edit_.assigned.assign(field_defs_.size(), false);
+    edit_.assigned.assign(field_defs_.size(), 0);
   }
   state_ = DataSetState::dsEdit;
   DoAfterEdit();
@@ -568,7 +568,7 @@ void DataSet::InternalPost() {
     record = edit_;
     record.status = UpdateStatus::usUnmodified;
     record.original.reset();
-    record.assigned.assign(field_defs_.size(), false);
+    record.assigned.assign(field_defs_.size(), 0);
   }
   if (inserting) {
     const auto at = std::min<std::ptrdiff_t>(insert_at_, static_cast<std::ptrdiff_t>(records_.size()));
@@ -603,7 +603,7 @@ void DataSet::Cancel() {
 
 void DataSet::CheckBrowseMode() {
   if (!IsEditing(state_)) return;
-  const bool modified = std::find(edit_.assigned.begin(), edit_.assigned.end(), true) != edit_.assigned.end();
+  const bool modified = std::find(edit_.assigned.begin(), edit_.assigned.end(), 1) != edit_.assigned.end();
   if (modified) {
     Post();
   } else {
@@ -723,7 +723,7 @@ std::vector<Field*> DataSet::AssignedDataFields(const Record& record) const {
 void DataSet::Settle(Record& record) {
   record.status = UpdateStatus::usUnmodified;
   record.original.reset();
-  record.assigned.assign(record.assigned.size(), false);
+  record.assigned.assign(record.assigned.size(), 0);
   record.sequence = 0;
 }
 

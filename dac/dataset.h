@@ -197,12 +197,13 @@ class DataSet {
  protected:
   // One record of the dataset. `values` follows FieldDefs; `original` holds
   // the server's values while the record carries an unsent change;
-  // `assigned` marks the columns written since insert.
+  // `assigned` marks the columns written since insert, a byte each, so that
+  // the records of a batch compare as memory.
   struct Record {
     Row values;
     std::optional<Row> original;
     Row calculated;
-    std::vector<bool> assigned;
+    std::vector<std::uint8_t> assigned;
     UpdateStatus status = UpdateStatus::usUnmodified;
     std::uint64_t sequence = 0;  // order of the cached change
   };
