@@ -454,14 +454,15 @@ dac::Value NumberStorage(const dac::Decimal& d) {
 
 namespace {
 
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
 // The decimal of at most `scale` fraction digits that reads as `v`, found
 // without printing the double. Below 2^50 steps of the scale, doubles lie less
 // than a quarter step apart, so no other such decimal reads as `v` and this
 // one is also the double's shortest text. Nothing when no decimal of the
 // scale reads as `v`, or the value is too large to tell.
 std::optional<dac::Decimal> DecimalOfScale(double v, int scale) {
-  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                            1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
   if (scale < 0 || scale > 18) return std::nullopt;
   const double power = kPowersOfTen[scale];
   const double steps = v * power;
@@ -476,6 +477,14 @@ std::optional<dac::Decimal> DecimalOfScale(double v, int scale) {
   return dac::Decimal::FromScaled(unscaled, scale);
 }
 
+// For a NUMBER without a scale: the finest scale `v` leaves room for.
+int FinestScaleFor(double v) {
+  const double magnitude = std::fabs(v);
+  int scale = 0;
+  while (scale < 18 && magnitude * kPowersOfTen[scale + 1] < 0x1p50) ++scale;
+  return scale;
+}
+
 }  // namespace
 
 std::optional<dac::Decimal> StoredNumber(const dac::Value& stored, std::optional<int> scale) {
@@ -487,8 +496,8 @@ std::optional<dac::Decimal> StoredNumber(const dac::Value& stored, std::optional
       return dac::Decimal::FromInt(stored.AsBoolean() ? 1 : 0);
     case dac::ValueKind::kDouble:
       if (!std::isfinite(stored.AsDouble())) return std::nullopt;
-      if (scale) {
-        if (auto exact = DecimalOfScale(stored.AsDouble(), *scale)) return exact;
+      if (auto exact = DecimalOfScale(stored.AsDouble(), scale ? *scale : FinestScaleFor(stored.AsDouble()))) {
+        return exact;
       }
       d = dac::Decimal::Parse(ShortestDoubleText(stored.AsDouble()));
       break;

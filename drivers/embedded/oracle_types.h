@@ -98,8 +98,8 @@ std::optional<DeclaredColumnType> ParseSqliteDeclaredType(std::string_view decla
 // trailing fraction zeros are dropped first: Oracle keeps no scale per value.
 dac::Value NumberStorage(const dac::Decimal& d);
 // A stored number (integer, double or text) as an exact decimal; nothing for
-// a text that is no number. `scale`, the column's, only makes a double quicker
-// to read: the result is the same without it.
+// a text that is no number. A double reads as its shortest text; `scale`, the
+// column's, only helps find it quicker.
 std::optional<dac::Decimal> StoredNumber(const dac::Value& stored, std::optional<int> scale = std::nullopt);
 
 // Names for the messages of a refused value: owner, table, column.
