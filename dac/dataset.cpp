@@ -387,7 +387,7 @@ UpdateStatus DataSet::GetUpdateStatus() const {
   return record ? record->status : UpdateStatus::usUnmodified;
 }
 
-const DataSet::Record* DataSet::ActiveRecord() const {
+const DataSet::Record* DataSet::SpecialActiveRecord() const {
   if (calculating_) return calculating_;
   if (applying_) return applying_;
   if (IsEditing(state_)) return &edit_;

@@ -276,7 +276,12 @@ class DataSet {
 
   // The record fields read: the edit buffer, the record being applied, or
   // the record under the cursor; nullptr when there is none.
-  const Record* ActiveRecord() const;
+  // Inline for the plain browse case: every read of a field's value asks.
+  const Record* ActiveRecord() const {
+    if (calculating_ || applying_ || state_ != DataSetState::dsBrowse) return SpecialActiveRecord();
+    if (current_ < 0 || current_ >= static_cast<std::ptrdiff_t>(records_.size())) return nullptr;
+    return &records_[static_cast<std::size_t>(current_)];
+  }
   Record* MutableActiveRecord() { return const_cast<Record*>(ActiveRecord()); }
   // The values the record had on the server (nullptr: none, as for a record
   // being inserted).
@@ -305,6 +310,8 @@ class DataSet {
   void FetchAllRows();
   void CalculateFields(Record& record);
   [[noreturn]] void FieldIndexOutOfRange(int index) const;
+  // ActiveRecord while calculating, applying, editing or in another state.
+  const Record* SpecialActiveRecord() const;
   void CheckRequiredFields();
   void StoreFieldValue(Field& field, Value value);
   void ApplyRecord(Record& record);
