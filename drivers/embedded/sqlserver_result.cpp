@@ -127,7 +127,7 @@ class SqliteResult : public ResultSet {
       if (schema && table && origin) {
         auto [at, added] = tables.try_emplace({schema, table});
         if (added) at->second = session.LoadTable(schema, table);
-        column = session.DescribeTableColumn(schema, table, origin, at->second);
+        column = session.DescribeTableColumn(table, origin, at->second);
         if (column) read_type = *SqlType::Parse(column->declared_type);
       }
       if (!column) {

@@ -423,8 +423,8 @@ TableDefinition Session::RequireTable(const ObjectName& name) {
   return std::move(*t);
 }
 
-std::optional<dac::Column> Session::DescribeTableColumn(const std::string& schema, const std::string& table,
-                                                        const std::string& column) {
+std::optional<dac::Column> Session::DescribeTableColumn(const std::string& table, const std::string& column,
+                                                        const std::optional<TableDefinition>& def) {
   if (table.rfind("__tsql_", 0) == 0) {
     const auto declared = CatalogueColumnType(table, column);
     if (!declared) return std::nullopt;
@@ -433,13 +433,6 @@ std::optional<dac::Column> Session::DescribeTableColumn(const std::string& schem
     c.nullable = false;
     return c;
   }
-  return DescribeTableColumn(schema, table, column, LoadTable(schema, table));
-}
-
-std::optional<dac::Column> Session::DescribeTableColumn(const std::string& schema, const std::string& table,
-                                                        const std::string& column,
-                                                        const std::optional<TableDefinition>& def) {
-  if (table.rfind("__tsql_", 0) == 0) return DescribeTableColumn(schema, table, column);
   if (!def) return std::nullopt;
   const TableColumn* col = def->Find(column);
   if (!col) return std::nullopt;

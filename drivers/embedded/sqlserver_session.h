@@ -86,12 +86,11 @@ class Session : public TranslationScope {
   TableDefinition RequireTable(const ObjectName& name);
   // Reads a table's definition from the catalogue of `schema`.
   std::optional<TableDefinition> LoadTable(const std::string& schema, const std::string& table);
-  // The client's view of a result column that comes straight from a table.
-  std::optional<dac::Column> DescribeTableColumn(const std::string& schema, const std::string& table,
-                                                 const std::string& column);
-  // The same for a column of a table already loaded (`def` may be nothing).
-  std::optional<dac::Column> DescribeTableColumn(const std::string& schema, const std::string& table,
-                                                 const std::string& column, const std::optional<TableDefinition>& def);
+  // The client's view of a result column that comes straight from a table;
+  // `def` is the table as LoadTable read it (the catalogue's own tables
+  // describe themselves).
+  std::optional<dac::Column> DescribeTableColumn(const std::string& table, const std::string& column,
+                                                 const std::optional<TableDefinition>& def);
 
   // Transactions of the connection (BEGIN TRAN nests, as @@TRANCOUNT counts).
   bool InTransaction() const { return trancount_ > 0; }

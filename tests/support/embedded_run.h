@@ -54,6 +54,12 @@ struct EmbeddedRun {
 
   void Run() { form.Dispatch([&] { form.bProcessClick(); }); }
 
+  // The marks that every step of a whole run ticks when it is done.
+  std::vector<app::CheckBox*> DoneMarks() {
+    return {&form.cbSQLDatabase, &form.cbSQLUser, &form.cbSQLUserAll, &form.cbMigrateTablesCreateTablesDone,
+            &form.cbMigrateTablesCopyRowsDone, &form.cbMigrateTablesVerifyDone, &form.cbMigrateProgramSQLObjectsDone};
+  }
+
   std::vector<std::string> Log() const {
     return testing_support::LogLines(form.LastRunLogName());
   }

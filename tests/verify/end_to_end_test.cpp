@@ -57,11 +57,7 @@ TEST(EndToEnd, EveryStepOnTheFixtureWritesTheWholeLogInOrder) {
         b, "QARNETH Finish at: <time>", b,
     };
     EXPECT_EQ(testing_support::WithTimesMasked(r.Log()), expected);
-    for (CheckBox* done : {&r.form.cbSQLDatabase, &r.form.cbSQLUser, &r.form.cbSQLUserAll,
-                           &r.form.cbMigrateTablesCreateTablesDone, &r.form.cbMigrateTablesCopyRowsDone,
-                           &r.form.cbMigrateTablesVerifyDone, &r.form.cbMigrateProgramSQLObjectsDone}) {
-      EXPECT_TRUE(done->checked) << done->name;
-    }
+    for (const CheckBox* done : r.DoneMarks()) EXPECT_TRUE(done->checked) << done->name;
     EXPECT_EQ(r.Rows("Nortiva55", "select acSourceSchema, anTables from tMG_Migration"),
               (std::vector<std::vector<std::string>>{{"Nortiva55", "9"}}));
   }

@@ -110,11 +110,7 @@ TEST(OdbcRun, EveryStepFromThePostgreSqlSourceIntoTheEmbeddedTarget) {
         b, "QARNETH Finish at: <time>", b,
     };
     EXPECT_EQ(testing_support::WithTimesMasked(r.Log()), expected);
-    for (CheckBox* done : {&r.form.cbSQLDatabase, &r.form.cbSQLUser, &r.form.cbSQLUserAll,
-                           &r.form.cbMigrateTablesCreateTablesDone, &r.form.cbMigrateTablesCopyRowsDone,
-                           &r.form.cbMigrateTablesVerifyDone, &r.form.cbMigrateProgramSQLObjectsDone}) {
-      EXPECT_TRUE(done->checked) << done->name;
-    }
+    for (const CheckBox* done : r.DoneMarks()) EXPECT_TRUE(done->checked) << done->name;
 
     // The values themselves. What no field rule touches arrives exactly;
     // money, tinyint and datetime are clamped, a short text's trailing blanks
